@@ -1,0 +1,31 @@
+# Two commands for a new machine: `make demo` and `make test`.
+JOBS ?= $(shell nproc)
+PRESETS := native native32 win64 win32
+
+.PHONY: all demo test build deps $(PRESETS) sanitize clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(PRESETS): deps
+	@cmake --preset $@ >/dev/null
+	@cmake --build --preset $@ -j $(JOBS)
+
+build: $(PRESETS)
+
+sanitize: deps
+	@cmake --preset sanitize >/dev/null
+	@cmake --build --preset sanitize -j $(JOBS)
+
+demo: native
+	@scripts/demo.sh build/native/partam
+
+test: build sanitize
+	ctest --preset native -j $(JOBS)
+	ctest --preset native32 -j $(JOBS)
+	ctest --preset sanitize -j $(JOBS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,86 @@
+#include "base/text.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+namespace partam {
+
+std::string FormatV(const char* format, std::va_list args) {
+    std::va_list copy;
+    va_copy(copy, args);
+    char small[256];
+    const int needed = std::vsnprintf(small, sizeof small, format, copy);
+    va_end(copy);
+    if (needed < 0) return std::string();
+    if (static_cast<std::size_t>(needed) < sizeof small) return std::string(small, static_cast<std::size_t>(needed));
+    std::vector<char> big(static_cast<std::size_t>(needed) + 1);
+    std::vsnprintf(big.data(), big.size(), format, args);
+    return std::string(big.data(), static_cast<std::size_t>(needed));
+}
+
+std::string Format(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::string text = FormatV(format, args);
+    va_end(args);
+    return text;
+}
+
+char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string ToUpperAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = ToUpperAscii(c);
+    return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (ToLowerAscii(a[i]) != ToLowerAscii(b[i])) return false;
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+namespace {
+
+int DigitValue(char c, int base) {
+    int v = -1;
+    if (c >= '0' && c <= '9') v = c - '0';
+    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    return (v >= 0 && v < base) ? v : -1;
+}
+
+std::int64_t ReadNumber(std::string_view text, int base) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (base == 16 && i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+        i + 2 < text.size() && DigitValue(text[i + 2], 16) >= 0)
+        i += 2;
+    constexpr std::uint64_t kLimit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    std::uint64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const int d = DigitValue(text[i], base);
+        if (d < 0) break;
+        value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
+        if (value > kLimit) value = kLimit;
+    }
+    const auto signedValue = static_cast<std::int64_t>(value);
+    return negative ? -signedValue : signedValue;
+}
+
+}  // namespace
+
+std::int64_t ReadDecimal(std::string_view text) { return ReadNumber(text, 10); }
+std::int64_t ReadHex(std::string_view text) { return ReadNumber(text, 16); }
+
+}  // namespace partam

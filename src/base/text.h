@@ -1,0 +1,30 @@
+// Small text helpers shared by every layer.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace partam {
+
+// printf into a std::string.
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+std::string Format(const char* format, ...);
+std::string FormatV(const char* format, std::va_list args);
+
+char ToUpperAscii(char c);
+char ToLowerAscii(char c);
+std::string ToUpperAscii(std::string_view text);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+// Leading blanks, an optional sign and the leading decimal digits; 0 without
+// digits. Saturates instead of overflowing.
+std::int64_t ReadDecimal(std::string_view text);
+// The same with hexadecimal digits and an optional "0x" prefix.
+std::int64_t ReadHex(std::string_view text);
+
+}  // namespace partam

@@ -1,0 +1,55 @@
+// One run of the program: its context, the rule that records its result,
+// the debug trace, and the program entry.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "cli/arguments.h"
+#include "cli/run_options.h"
+#include "disk/disk.h"
+#include "platform/platform.h"
+#include "report/frame.h"
+#include "report/formatters.h"
+
+namespace partam {
+
+// Everything one run owns. Tests run the program many times in one process,
+// so nothing of a run lives outside its context.
+struct RunContext {
+    explicit RunContext(Platform& p) : platform(p) {}
+
+    Platform& platform;
+    RunOptions options;
+    ArgumentList arguments;
+    std::unique_ptr<mDisk> disk;
+    std::unique_ptr<SizeFormatter> sizeFormatter;
+    FrameChars frame;
+
+    void Print(const std::string& text) { platform.Write(text); }
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    void Printf(const char* format, ...);
+};
+
+// Records the run's result: 0 names the command whose success message is
+// shown; any other code is kept only while no result is recorded yet.
+int RecordResult(RunContext& run, CommandId command, int code);
+inline int RecordResult(RunContext& run, int command, int code) {
+    return RecordResult(run, static_cast<CommandId>(command), code);
+}
+
+// "\nDebug: %02d %s " with the number, then the extra number when not 0;
+// only under /debug.
+void DebugTrace(RunContext& run, const char* label, int number, int extra = 0);
+
+// The readers that build a disk's partition table, by table kind.
+TableReaders StandardTableReaders();
+
+// The program: parses argv, carries out the one command, returns the exit
+// code.
+int RunProgram(Platform& platform, int argc, const char* const* argv);
+
+}  // namespace partam

@@ -1,0 +1,165 @@
+// The one seam between Partam and the operating system.
+//
+// Everything the program asks of the system goes through a Platform: files
+// and devices, disk control, the registry, the console, the process and the
+// environment. Methods take and return plain C++ values; no system type
+// crosses this line. Win32Platform and PosixPlatform are the real
+// implementations; tests use FakePlatform (tests/support/).
+//
+// Adding a service means adding one method here and implementing it in the
+// three platforms.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace partam {
+
+// An open file or device, as the platform numbers it. kNoFile when closed.
+using FileId = std::int64_t;
+inline constexpr FileId kNoFile = -1;
+
+// Access, share and creation values of a file open; the numbers are those of
+// the Windows API so that callers can state them as documented.
+inline constexpr std::uint32_t kGenericRead = 0x80000000u;
+inline constexpr std::uint32_t kGenericWrite = 0x40000000u;
+inline constexpr std::uint32_t kShareRead = 1;
+inline constexpr std::uint32_t kShareWrite = 2;
+inline constexpr std::uint32_t kCreateAlways = 2;
+inline constexpr std::uint32_t kOpenExisting = 3;
+inline constexpr std::uint32_t kOpenAlways = 4;
+inline constexpr std::uint32_t kAttributeNormal = 0x80;
+
+enum class SeekOrigin : std::uint32_t { Begin = 0, Current = 1, End = 2 };
+
+// The answer of the basic geometry query.
+struct DiskGeometry {
+    std::int64_t cylinders = 0;
+    std::uint32_t mediaType = 0;  // 11 = removable media, 12 = fixed media
+    std::uint32_t tracksPerCylinder = 0;
+    std::uint32_t sectorsPerTrack = 0;
+    std::uint32_t bytesPerSector = 0;
+};
+
+// The answer of the partition information query (removable media size).
+struct PartitionInformation {
+    std::int64_t startingOffset = 0;
+    std::int64_t partitionLength = 0;
+};
+
+// One entry of the system's drive layout, in either of its two forms.
+struct LayoutEntry {
+    bool styleMbr = true;  // extended form only: the entry is of MBR style
+    std::uint8_t partitionType = 0;
+    std::int64_t startingOffset = 0;
+    std::int64_t partitionLength = 0;
+    std::uint32_t partitionNumber = 0;
+    std::uint32_t hiddenSectors = 0;
+    bool bootIndicator = false;
+};
+
+struct DriveLayoutAnswer {
+    std::uint32_t signature = 0;  // extended form only
+    std::vector<LayoutEntry> entries;
+};
+
+// How the platform itself names a drive it knows better than any registry:
+// a disk image or a Linux block device.
+struct DriveIdentity {
+    std::string bus;
+    std::string description;
+};
+
+struct OsVersion {
+    bool ok = false;
+    std::uint32_t platformId = 0;  // 2 = the NT family
+    std::uint32_t major = 0;
+    std::uint32_t minor = 0;
+    bool ntFamily = false;  // the high bit of the packed version is clear
+};
+
+struct Elevation {
+    bool ok = false;  // the token could be asked
+    bool elevated = false;
+};
+
+// Key value returned at end of input.
+inline constexpr int kEndOfInput = -1;
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // --- Files and devices -------------------------------------------------
+    // "\\.\PhysicalDrive%d" names drive number %d; when PARTAM_DISKS is set
+    // its entries stand in for the machine's drives.
+    virtual FileId OpenFile(const std::string& path, std::uint32_t access,
+                            std::uint32_t share, std::uint32_t disposition,
+                            std::uint32_t attributes) = 0;
+    virtual bool ReadFile(FileId file, void* buffer, std::uint32_t count,
+                          std::uint32_t& done) = 0;
+    virtual bool WriteFile(FileId file, const void* buffer,
+                           std::uint32_t count, std::uint32_t& done) = 0;
+    virtual bool SeekFile(FileId file, std::int64_t offset,
+                          SeekOrigin origin) = 0;
+    virtual bool FileSize(FileId file, std::uint64_t& size) = 0;
+    virtual void CloseFile(FileId file) = 0;
+    // True when the path names an existing file or folder.
+    virtual bool PathExists(const std::string& path) = 0;
+
+    // --- Disk control (on an open drive) ----------------------------------
+    virtual bool GetDriveGeometry(FileId drive, DiskGeometry& out) = 0;
+    virtual bool GetDriveGeometryEx(FileId drive, std::uint64_t& diskSize) = 0;
+    virtual bool GetPartitionInfo(FileId drive, PartitionInformation& out) = 0;
+    // The layout queries fail when the answer needs more than bufferBytes:
+    // 48 bytes and 144 per entry in the extended form, 8 and 32 in the old.
+    virtual bool GetDriveLayoutEx(FileId drive, std::uint32_t bufferBytes,
+                                  DriveLayoutAnswer& out) = 0;
+    virtual bool GetDriveLayout(FileId drive, std::uint32_t bufferBytes,
+                                DriveLayoutAnswer& out) = 0;
+    // Bus and description of drive number n when the platform names it
+    // itself; nothing when the registry is the place to ask.
+    virtual std::optional<DriveIdentity> IdentifyDrive(int driveNumber) = 0;
+
+    // --- Registry (HKEY_LOCAL_MACHINE, read only) --------------------------
+    // Reads at most maxBytes of a value. Strings come without their NUL.
+    virtual bool ReadRegistryValue(const std::string& keyPath,
+                                   const std::string& valueName,
+                                   std::uint32_t maxBytes,
+                                   std::vector<std::uint8_t>& data) = 0;
+
+    // --- Process and system ------------------------------------------------
+    virtual OsVersion GetOsVersion() = 0;
+    virtual Elevation GetElevation() = 0;
+    // Shuts down or restarts with the Windows shutdown flags (1 shut down,
+    // 2 reboot, 4 force). False when it was not permitted or failed.
+    virtual bool ShutdownSystem(std::uint32_t flags) = 0;
+    // The folder of the running program, ending in its path separator.
+    virtual std::string ProgramFolder() = 0;
+    virtual std::optional<std::string> GetEnv(const std::string& name) = 0;
+    // Reads a whole small text file (the options file); nothing when it
+    // cannot be opened.
+    virtual std::optional<std::string> ReadTextFile(const std::string& path) = 0;
+
+    // --- Console -----------------------------------------------------------
+    virtual void Write(std::string_view text) = 0;
+    // One key; kEndOfInput when standard input is closed or exhausted.
+    virtual int ReadKey(bool echo) = 0;
+    // One line without its line end; false at end of input.
+    virtual bool ReadLine(std::string& line) = 0;
+    // The console output code page; 0 when unknown.
+    virtual std::uint32_t OutputCodePage() = 0;
+
+    // --- Locale ------------------------------------------------------------
+    // A number text ("1234.500000") formatted by the user's locale with the
+    // given count of decimals; nothing when the system refuses it.
+    virtual std::optional<std::string> FormatLocaleNumber(
+        const std::string& numberText, unsigned decimals) = 0;
+    // The system's message for the last failed call, without a line end.
+    virtual std::string LastErrorText() = 0;
+};
+
+}  // namespace partam

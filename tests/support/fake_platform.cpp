@@ -1,0 +1,236 @@
+#include "support/fake_platform.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/text.h"
+#include "platform/number_format.h"
+
+namespace partam {
+
+std::string DrivePath(int driveNumber) { return Format("\\\\.\\PhysicalDrive%d", driveNumber); }
+
+FakePlatform::FakePlatform() = default;
+
+FakeFile& FakePlatform::AddDrive(int driveNumber, std::uint64_t sectors) {
+    FakeFile& f = AddFile(DrivePath(driveNumber));
+    f.isDrive = true;
+    f.data.assign(sectors * 512, 0);
+    DiskGeometry g;
+    g.mediaType = 12;
+    g.tracksPerCylinder = 255;
+    g.sectorsPerTrack = 63;
+    g.bytesPerSector = 512;
+    g.cylinders = static_cast<std::int64_t>(sectors / (255 * 63));
+    f.geometry = g;
+    f.geometryEx = sectors * 512;
+    f.layoutEx = DriveLayoutAnswer{};
+    f.layout = DriveLayoutAnswer{};
+    return f;
+}
+
+FakeFile& FakePlatform::AddFile(const std::string& path, std::vector<std::uint8_t> data) {
+    auto file = std::make_unique<FakeFile>();
+    file->data = std::move(data);
+    FakeFile& ref = *file;
+    files_[ToUpperAscii(path)] = std::move(file);
+    return ref;
+}
+
+FakeFile* FakePlatform::FindFile(const std::string& path) {
+    auto it = files_.find(ToUpperAscii(path));
+    return it == files_.end() ? nullptr : it->second.get();
+}
+
+void FakePlatform::SetRegistryValue(const std::string& key, const std::string& name, const std::string& text) {
+    SetRegistryBytes(key, name, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+void FakePlatform::SetRegistryBytes(const std::string& key, const std::string& name,
+                                    std::vector<std::uint8_t> data) {
+    registry_[ToUpperAscii(key) + "|" + ToUpperAscii(name)] = std::move(data);
+}
+
+FakePlatform::Handle* FakePlatform::Find(FileId id) {
+    auto it = handles_.find(id);
+    return it == handles_.end() ? nullptr : &it->second;
+}
+
+FakeFile* FakePlatform::DriveOf(FileId id) {
+    Handle* h = Find(id);
+    return (h && h->file->isDrive) ? h->file : nullptr;
+}
+
+FileId FakePlatform::OpenFile(const std::string& path, std::uint32_t access, std::uint32_t, std::uint32_t disposition,
+                              std::uint32_t) {
+    FakeFile* file = FindFile(path);
+    if (file && file->failOpen) return kNoFile;
+    if (file && file->readOnly && (access & kGenericWrite)) return kNoFile;
+    if (!file) {
+        if (disposition != kCreateAlways && disposition != kOpenAlways) return kNoFile;
+        if (path.rfind("\\\\.\\", 0) == 0) return kNoFile;
+        file = &AddFile(path);
+    } else if (disposition == kCreateAlways) {
+        file->data.clear();
+    }
+    const FileId id = nextId_++;
+    handles_[id] = Handle{file, 0, access};
+    return id;
+}
+
+namespace {
+bool Touches(const std::set<std::uint64_t>& offsets, std::uint64_t from, std::uint64_t count) {
+    auto it = offsets.lower_bound(from);
+    return it != offsets.end() && *it < from + count;
+}
+}  // namespace
+
+bool FakePlatform::ReadFile(FileId id, void* buffer, std::uint32_t count, std::uint32_t& done) {
+    done = 0;
+    Handle* h = Find(id);
+    if (!h || !(h->access & kGenericRead)) return false;
+    if (Touches(h->file->failReadAt, h->position, count)) return false;
+    const std::uint64_t size = h->file->data.size();
+    if (h->position >= size) return true;  // end of file: success, nothing read
+    const std::uint64_t n = std::min<std::uint64_t>(count, size - h->position);
+    std::memcpy(buffer, h->file->data.data() + h->position, n);
+    h->position += n;
+    done = static_cast<std::uint32_t>(n);
+    return true;
+}
+
+bool FakePlatform::WriteFile(FileId id, const void* buffer, std::uint32_t count, std::uint32_t& done) {
+    done = 0;
+    Handle* h = Find(id);
+    if (!h || !(h->access & kGenericWrite)) return false;
+    if (Touches(h->file->failWriteAt, h->position, count)) return false;
+    auto& data = h->file->data;
+    if (h->file->isDrive) {
+        // A drive does not grow: writes past its end fail.
+        if (h->position + count > data.size()) return false;
+    } else if (h->position + count > data.size()) {
+        data.resize(h->position + count);
+    }
+    std::memcpy(data.data() + h->position, buffer, count);
+    h->position += count;
+    done = count;
+    return true;
+}
+
+bool FakePlatform::SeekFile(FileId id, std::int64_t offset, SeekOrigin origin) {
+    Handle* h = Find(id);
+    if (!h) return false;
+    std::int64_t base = 0;
+    if (origin == SeekOrigin::Current) base = static_cast<std::int64_t>(h->position);
+    if (origin == SeekOrigin::End) base = static_cast<std::int64_t>(h->file->data.size());
+    if (base + offset < 0) return false;
+    h->position = static_cast<std::uint64_t>(base + offset);
+    return true;
+}
+
+bool FakePlatform::FileSize(FileId id, std::uint64_t& size) {
+    Handle* h = Find(id);
+    if (!h) return false;
+    size = h->file->data.size();
+    return true;
+}
+
+void FakePlatform::CloseFile(FileId id) { handles_.erase(id); }
+
+bool FakePlatform::PathExists(const std::string& path) {
+    if (FindFile(path)) return true;
+    // Folders: any file below the path.
+    std::string prefix = ToUpperAscii(path);
+    if (prefix.empty()) return false;
+    if (prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';
+    for (const auto& [name, file] : files_)
+        if (name.rfind(prefix, 0) == 0) return true;
+    return false;
+}
+
+bool FakePlatform::GetDriveGeometry(FileId id, DiskGeometry& out) {
+    FakeFile* d = DriveOf(id);
+    if (!d || !d->geometry) return false;
+    out = *d->geometry;
+    return true;
+}
+
+bool FakePlatform::GetDriveGeometryEx(FileId id, std::uint64_t& diskSize) {
+    FakeFile* d = DriveOf(id);
+    if (!d || !d->geometryEx) return false;
+    diskSize = *d->geometryEx;
+    return true;
+}
+
+bool FakePlatform::GetPartitionInfo(FileId id, PartitionInformation& out) {
+    FakeFile* d = DriveOf(id);
+    if (!d || !d->partitionInfo) return false;
+    out = *d->partitionInfo;
+    return true;
+}
+
+bool FakePlatform::GetDriveLayoutEx(FileId id, std::uint32_t bufferBytes, DriveLayoutAnswer& out) {
+    FakeFile* d = DriveOf(id);
+    if (!d || !d->layoutEx) return false;
+    if (48 + 144 * d->layoutEx->entries.size() > bufferBytes) return false;
+    out = *d->layoutEx;
+    return true;
+}
+
+bool FakePlatform::GetDriveLayout(FileId id, std::uint32_t bufferBytes, DriveLayoutAnswer& out) {
+    FakeFile* d = DriveOf(id);
+    if (!d || !d->layout) return false;
+    if (8 + 32 * d->layout->entries.size() > bufferBytes) return false;
+    out = *d->layout;
+    return true;
+}
+
+std::optional<DriveIdentity> FakePlatform::IdentifyDrive(int driveNumber) {
+    FakeFile* d = FindFile(DrivePath(driveNumber));
+    if (!d) return std::nullopt;
+    return d->identity;
+}
+
+bool FakePlatform::ReadRegistryValue(const std::string& keyPath, const std::string& valueName,
+                                     std::uint32_t maxBytes, std::vector<std::uint8_t>& data) {
+    auto it = registry_.find(ToUpperAscii(keyPath) + "|" + ToUpperAscii(valueName));
+    if (it == registry_.end()) return false;
+    data.assign(it->second.begin(),
+                it->second.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(maxBytes, it->second.size())));
+    return true;
+}
+
+std::optional<std::string> FakePlatform::GetEnv(const std::string& name) {
+    auto it = env.find(name);
+    if (it == env.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<std::string> FakePlatform::ReadTextFile(const std::string& path) {
+    FakeFile* f = FindFile(path);
+    if (!f || f->failOpen) return std::nullopt;
+    return std::string(f->data.begin(), f->data.end());
+}
+
+int FakePlatform::ReadKey(bool echo) {
+    ++keysRead;
+    if (keys_.empty()) return kEndOfInput;
+    const int key = keys_.front();
+    keys_.pop_front();
+    if (echo) output += static_cast<char>(key);
+    return key;
+}
+
+bool FakePlatform::ReadLine(std::string& line) {
+    if (lines_.empty()) return false;
+    line = lines_.front();
+    lines_.pop_front();
+    return true;
+}
+
+std::optional<std::string> FakePlatform::FormatLocaleNumber(const std::string& numberText, unsigned decimals) {
+    if (failNumberFormat) return std::nullopt;
+    return ApplyNumberFormat(numberText, decimals, NumberFormat{});
+}
+
+}  // namespace partam

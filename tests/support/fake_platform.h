@@ -1,0 +1,125 @@
+// An in-memory platform for in-process tests: disks and files are byte
+// vectors, the registry and the console are scripted, output is captured.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace partam {
+
+// One in-memory file or drive.
+struct FakeFile {
+    std::vector<std::uint8_t> data;
+    bool isDrive = false;
+    // Scripted control-code answers; nothing means the query fails.
+    std::optional<DiskGeometry> geometry;
+    std::optional<std::uint64_t> geometryEx;
+    std::optional<PartitionInformation> partitionInfo;
+    std::optional<DriveLayoutAnswer> layoutEx;
+    std::optional<DriveLayoutAnswer> layout;
+    std::optional<DriveIdentity> identity;
+    // Byte offsets whose reads or writes fail (a transfer touching one fails).
+    std::set<std::uint64_t> failReadAt;
+    std::set<std::uint64_t> failWriteAt;
+    bool failOpen = false;
+    bool readOnly = false;
+};
+
+class FakePlatform : public Platform {
+public:
+    FakePlatform();
+
+    // --- Scripting ---------------------------------------------------------
+    // Adds drive number n ("\\.\PhysicalDrive<n>") of the given sectors with
+    // fixed-disk answers (255 heads, 63 sectors per track); returns it.
+    FakeFile& AddDrive(int driveNumber, std::uint64_t sectors);
+    FakeFile& AddFile(const std::string& path, std::vector<std::uint8_t> data = {});
+    FakeFile* FindFile(const std::string& path);
+    void SetRegistryValue(const std::string& key, const std::string& name, const std::string& text);
+    void SetRegistryBytes(const std::string& key, const std::string& name, std::vector<std::uint8_t> data);
+    void QueueKeys(const std::string& keys) {
+        for (char c : keys) keys_.push_back(static_cast<unsigned char>(c));
+    }
+    void QueueLine(const std::string& line) { lines_.push_back(line); }
+    std::string TakeOutput() {
+        std::string out;
+        out.swap(output);
+        return out;
+    }
+
+    std::string output;
+    std::map<std::string, std::string> env;
+    std::string programFolder = "C:\\Tools\\";
+    std::uint32_t codePage = 437;
+    OsVersion version{true, 2, 10, 0, true};
+    Elevation elevation{true, true};
+    bool shutdownSucceeds = true;
+    std::vector<std::uint32_t> shutdownCalls;
+    std::optional<std::string> failNumberFormat;  // the error text when set
+    int keysRead = 0;
+
+    // --- Platform ----------------------------------------------------------
+    FileId OpenFile(const std::string& path, std::uint32_t access, std::uint32_t share,
+                    std::uint32_t disposition, std::uint32_t attributes) override;
+    bool ReadFile(FileId file, void* buffer, std::uint32_t count, std::uint32_t& done) override;
+    bool WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) override;
+    bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) override;
+    bool FileSize(FileId file, std::uint64_t& size) override;
+    void CloseFile(FileId file) override;
+    bool PathExists(const std::string& path) override;
+    bool GetDriveGeometry(FileId drive, DiskGeometry& out) override;
+    bool GetDriveGeometryEx(FileId drive, std::uint64_t& diskSize) override;
+    bool GetPartitionInfo(FileId drive, PartitionInformation& out) override;
+    bool GetDriveLayoutEx(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
+    bool GetDriveLayout(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
+    std::optional<DriveIdentity> IdentifyDrive(int driveNumber) override;
+    bool ReadRegistryValue(const std::string& keyPath, const std::string& valueName, std::uint32_t maxBytes,
+                           std::vector<std::uint8_t>& data) override;
+    OsVersion GetOsVersion() override { return version; }
+    Elevation GetElevation() override { return elevation; }
+    bool ShutdownSystem(std::uint32_t flags) override {
+        shutdownCalls.push_back(flags);
+        return shutdownSucceeds;
+    }
+    std::string ProgramFolder() override { return programFolder; }
+    std::optional<std::string> GetEnv(const std::string& name) override;
+    std::optional<std::string> ReadTextFile(const std::string& path) override;
+    void Write(std::string_view text) override { output.append(text); }
+    int ReadKey(bool echo) override;
+    bool ReadLine(std::string& line) override;
+    std::uint32_t OutputCodePage() override { return codePage; }
+    std::optional<std::string> FormatLocaleNumber(const std::string& numberText, unsigned decimals) override;
+    std::string LastErrorText() override { return failNumberFormat.value_or("The operation completed successfully."); }
+
+    // Open handles, for tests that check nothing leaks.
+    std::size_t OpenHandleCount() const { return handles_.size(); }
+
+private:
+    struct Handle {
+        FakeFile* file;
+        std::uint64_t position = 0;
+        std::uint32_t access = 0;
+    };
+    Handle* Find(FileId id);
+    FakeFile* DriveOf(FileId id);
+
+    std::map<std::string, std::unique_ptr<FakeFile>> files_;
+    std::map<FileId, Handle> handles_;
+    FileId nextId_ = 3;
+    std::map<std::string, std::vector<std::uint8_t>> registry_;
+    std::deque<int> keys_;
+    std::deque<std::string> lines_;
+};
+
+// The path of drive number n.
+std::string DrivePath(int driveNumber);
+
+}  // namespace partam

@@ -1,0 +1,66 @@
+#include "support/images.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace partam::test {
+
+Bytes MakeMbr(const std::vector<EntrySpec>& slots, std::uint32_t diskSignature, bool bootSignature,
+              bool bootCode) {
+    Bytes s(512, 0);
+    if (bootCode) {
+        s[0] = 0x33;
+        s[1] = 0xC0;
+    }
+    for (int i = 0; i < 4; ++i) s[440 + i] = static_cast<std::uint8_t>(diskSignature >> (8 * i));
+    for (std::size_t slot = 0; slot < slots.size() && slot < 4; ++slot) {
+        std::uint8_t* e = &s[446 + 16 * slot];
+        const EntrySpec& spec = slots[slot];
+        e[0] = spec.status;
+        e[4] = spec.type;
+        for (int i = 0; i < 4; ++i) {
+            e[8 + i] = static_cast<std::uint8_t>(spec.start >> (8 * i));
+            e[12 + i] = static_cast<std::uint8_t>(spec.sectors >> (8 * i));
+        }
+    }
+    if (bootSignature) {
+        s[510] = 0x55;
+        s[511] = 0xAA;
+    }
+    return s;
+}
+
+void PutSector(Bytes& image, std::uint64_t lba, const Bytes& sector) {
+    const std::uint64_t offset = lba * 512;
+    if (image.size() < offset + 512) image.resize(offset + 512, 0);
+    std::copy(sector.begin(), sector.begin() + 512, image.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+std::string DiffSectors(const Bytes& expected, const Bytes& actual, std::uint64_t lba, std::uint32_t count) {
+    std::string out;
+    const std::uint64_t from = lba * 512, to = from + 512ull * count;
+    for (std::uint64_t row = from; row < to; row += 16) {
+        std::string e, a;
+        bool differs = false;
+        for (std::uint64_t i = row; i < row + 16; ++i) {
+            const int ev = i < expected.size() ? expected[i] : -1;
+            const int av = i < actual.size() ? actual[i] : -1;
+            char buf[4];
+            std::snprintf(buf, sizeof buf, ev < 0 ? "-- " : "%02X ", ev < 0 ? 0 : ev);
+            e += buf;
+            std::snprintf(buf, sizeof buf, av < 0 ? "-- " : "%02X ", av < 0 ? 0 : av);
+            a += buf;
+            differs |= ev != av;
+        }
+        if (differs) {
+            char head[64];
+            std::snprintf(head, sizeof head, "sector %llu +%03llu\n", static_cast<unsigned long long>(row / 512),
+                          static_cast<unsigned long long>(row % 512));
+            out += head;
+            out += "  expected " + e + "\n  actual   " + a + "\n";
+        }
+    }
+    return out;
+}
+
+}  // namespace partam::test
