@@ -10,6 +10,8 @@ namespace partam {
 
 // count copies of c; empty for a count of 0 or below.
 std::string RepeatChar(char c, int count);
+// count copies of a text (a frame character may take several bytes).
+std::string RepeatText(const std::string& unit, int count);
 
 // Formats sizes with the user's locale.
 class SizeFormatter {
