@@ -1,0 +1,194 @@
+// The program from start to end: set-up, parsing, banner, the command or
+// the help page, the closing message, shutdown and the exit code.
+#include "cli/driver.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/result_codes.h"
+#include "base/text.h"
+#include "cli/elevation.h"
+#include "cli/executor.h"
+#include "cli/help.h"
+#include "cli/messages.h"
+#include "cli/switches.h"
+#include "mbr/partition_list.h"
+
+namespace partam {
+
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kPlatformName = "Windows";
+#else
+constexpr const char* kPlatformName = "Linux";
+#endif
+constexpr const char* kBanner = " Partam - Version 3.0.46 beta ";
+constexpr const char* kBannerSecondLine = "Partition tables at the sector level";
+
+bool Matches(const mPart& part, VolumeKind kind, const std::string& text) {
+    switch (kind) {
+        case VolumeKind::System:
+            return part.driveLetter == text[0];
+        case VolumeKind::Boot:
+            return part.active != 0;
+        case VolumeKind::Diagnostic:
+            return part.type == 0x12 || part.type == 0xDE;
+        case VolumeKind::Label:
+            return EqualsNoCase(part.volumeLabel, text);
+        case VolumeKind::DriveLetter:
+            return ToUpperAscii(text[0]) == ToUpperAscii(part.driveLetter);
+    }
+    return false;
+}
+
+bool NeedsText(VolumeKind kind) { return kind != VolumeKind::Boot && kind != VolumeKind::Diagnostic; }
+
+// Step 5: the switches from the command line or the options file; true
+// when the command is to be carried out.
+bool ReadSwitches(RunContext& run, int argc, const char* const* argv) {
+    RunOptions& o = run.options;
+    if (argc <= 1) {
+        if (ReadOptionsFile(run)) return true;
+        RecordResult(run, kNoParameters, kNoParameters);
+        o.badSwitch = 1;
+        return false;
+    }
+    ParseCommandLine(run, argc, argv);
+    return o.badSwitch == 0 && o.command != CommandId::None && o.help == 0;
+}
+
+struct VolumeSwitch {
+    VolumeKind kind;
+    int failure;
+};
+
+std::optional<VolumeSwitch> VolumeSwitchOf(int part) {
+    switch (part) {
+        case kPartSystem:
+            return VolumeSwitch{VolumeKind::System, kNoSystemPartition};
+        case kPartBoot:
+            return VolumeSwitch{VolumeKind::Boot, kNoBootPartition};
+        case kPartDiagnostic:
+            return VolumeSwitch{VolumeKind::Diagnostic, kNoUtilityPartition};
+        case kPartLabel:
+            return VolumeSwitch{VolumeKind::Label, kNoLabelledPartition};
+        case kPartDriveLetter:
+            return VolumeSwitch{VolumeKind::DriveLetter, kNoLetteredPartition};
+        default:
+            return std::nullopt;
+    }
+}
+
+// Steps 8.6 and 8.7: a volume switch names a disk and a partition.
+void ResolveVolumeSwitch(RunContext& run) {
+    RunOptions& o = run.options;
+    const auto volume = VolumeSwitchOf(o.part);
+    if (!volume) return;
+    std::optional<std::string> text;
+    if (volume->kind == VolumeKind::System)
+        text = run.platform.GetEnv("systemdrive");
+    else if (run.arguments.Find("/Vol"))
+        text = run.arguments.Value();
+    if (!ResolveVolume(run, volume->kind, text, o.resolvedDisk, o.resolvedPart))
+        RecordResult(run, CommandId::None, volume->failure);
+    if (o.resolvedDisk >= 0 && o.resolvedPart >= 1) {
+        o.disk = o.resolvedDisk;
+        o.part = o.resolvedPart;
+    }
+}
+
+void CarryOut(RunContext& run) {
+    RunOptions& o = run.options;
+    DebugTrace(run, "StartDoingIt", 0);
+    run.disk = std::make_unique<mDisk>(run.platform, 0, o.ignoreErrors != 0, StandardTableReaders());
+    run.sizeFormatter = std::make_unique<SizeFormatter>(run.platform);
+    DebugTrace(run, "Diskcount", run.disk->diskCount);
+    RecordResult(run, CommandId::None, run.disk->GetError());
+    ResolveVolumeSwitch(run);
+    ProcessSwitches2(run);
+    // Not yet: after a successful /bootmenu the boot menu runs here; it
+    // comes with the disk information reports.
+    DebugTrace(run, "ShowMessages", 0);
+    ShowMessages(run);
+    DebugTrace(run, "FinishedDoingIt", 0);
+}
+
+// Step 12: the commands that answer through the exit code.
+void ApplyExitValue(RunContext& run) {
+    RunOptions& o = run.options;
+    if (o.command == CommandId::Status) o.result = o.result != 0 ? -o.result : o.statusByte;
+    if (!run.disk) return;
+    switch (o.command) {
+        case CommandId::IsFixed:
+            o.result = run.disk->IsRemovable() ? 0 : 1;
+            break;
+        case CommandId::DiskCount:
+            o.result = run.disk->diskCount;
+            break;
+        case CommandId::PartCount:
+            o.result = run.disk->PartitionCount(0);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+TableReaders StandardTableReaders() {
+    TableReaders readers;
+    readers.mbr = ReadMbrTable;
+    return readers;
+}
+
+bool ResolveVolume(RunContext& run, VolumeKind kind, const std::optional<std::string>& text, int& diskOut,
+                   int& partOut) {
+    if (NeedsText(kind) && (!text || text->empty())) return false;
+    const std::string wanted = text.value_or(std::string());
+    mDisk scan(run.platform, 0, run.options.ignoreErrors != 0, StandardTableReaders());
+    for (int d = 0; d < scan.diskCount; ++d) {
+        scan.Use(d);
+        const int count = scan.PartitionCount(0);
+        for (int p = 1; p <= count; ++p) {
+            const mPart* part = scan.GetPartition(p, false);
+            if (part && Matches(*part, kind, wanted)) {
+                diskOut = d;
+                partOut = p;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+int RunProgram(Platform& platform, int argc, const char* const* argv) {
+    RunContext run(platform);
+    RunOptions& o = run.options;
+    if (!HasDiskRights(platform)) RecordResult(run, CommandId::None, kNoDiskRights);
+    const std::uint32_t codePage = platform.OutputCodePage();
+    run.frame = SetFrameStyle(FrameStyleForCodePage(codePage), codePage);
+
+    const bool doIt = ReadSwitches(run, argc, argv);
+    if (!o.silent) {
+        run.Printf("\n%s for %s\n", kBanner, kPlatformName);
+        run.Printf("  %s\n", kBannerSecondLine);
+    }
+    DebugTrace(run, "DoIt", doIt ? 1 : 0);
+
+    if (doIt) {
+        CarryOut(run);
+    } else if (o.badSwitch == 1) {
+        ShowMessages(run);
+    } else if (o.shutdownMode == 0) {
+        DebugTrace(run, "NotDoingIt", 0);
+        ShowHelp(run);
+    }
+    if (o.shutdownMode != 0 && (o.result == 0 || o.ignoreErrors)) ShutdownSystem(platform, o.shutdownMode);
+    ApplyExitValue(run);
+    if (o.showResult) run.Printf(o.silent ? "\n%d\n" : "\n Result: %d\n", o.result);
+    return o.result;
+}
+
+}  // namespace partam
