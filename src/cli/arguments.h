@@ -19,6 +19,10 @@ struct ArgumentEntry {
     std::string value;  // after the first "="
 };
 
+// Whether an argument fits an entry: at most 511 characters, with a name and
+// a value of at most 255 each.
+bool ArgumentFitsEntry(const std::string& argument);
+
 class ArgumentList {
 public:
     ArgumentList() = default;
