@@ -1,0 +1,194 @@
+// The listing of the selected disks: one framed block per disk with its head
+// and one row per partition.
+#include "report/listing.h"
+
+#include <cinttypes>
+#include <vector>
+
+#include "base/text.h"
+
+namespace partam {
+
+namespace {
+
+constexpr std::int32_t kAllDisks = -1;
+constexpr std::int32_t kVirtualDisk = 999;
+
+// The spaces that bring a field of the given text to width; a longer text
+// gets none and pushes the rest of its line outward.
+std::string Fill(const std::string& text, int width) {
+    return RepeatChar(' ', width - static_cast<int>(text.size()));
+}
+
+// A row of the frame: left, 77 times the middle, right.
+void FrameRule(ReportContext& r, const char* before, const std::string& left, const std::string& middle,
+               const std::string& right) {
+    r.Printf("%s%s%s%s\n", before, left.c_str(), RepeatText(middle, kFrameInnerWidth).c_str(), right.c_str());
+}
+
+// Runs of inner horizontals under the columns of a head line, one space
+// between them.
+void ColumnUnderline(ReportContext& r, const std::vector<int>& runs) {
+    std::string line = r.frame.leftTee;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        if (i > 0) line += ' ';
+        line += RepeatText(r.frame.innerHorizontal, runs[i]);
+    }
+    r.Printf("%s%s\n", line.c_str(), r.frame.rightTee.c_str());
+}
+
+void DiskLine(ReportContext& r) {
+    const mDisk& d = r.disk;
+    const char* side = r.frame.side.c_str();
+    const std::string kind = d.isGpt ? std::string("GPT") : d.tableKindName;
+    if (d.isVirtual)
+        r.Printf("%s Disk: Virtual%sMBR/GPT:         %s%s%s\n", side, RepeatChar(' ', 19).c_str(),
+                 kind.c_str(), Fill(kind, 27).c_str(), side);
+    else
+        r.Printf("%s Disk: %-2d%sMBR/GPT:         %s%s%s\n", side, d.currentIndex,
+                 RepeatChar(' ', 24).c_str(), kind.c_str(), Fill(kind, 27).c_str(), side);
+}
+
+// Media, description and the separator under them: the end of every head.
+void MediaLines(ReportContext& r) {
+    const char* side = r.frame.side.c_str();
+    const char* media = r.disk.mediaType == kRemovableMedia ? "Removable       " : "Fixed           ";
+    const std::string bus = r.disk.BusName();
+    r.Printf("%s   Media Type:  %s Interface:       %s%s%s\n", side, media, bus.c_str(),
+             Fill(bus, 27).c_str(), side);
+    const std::string description = r.disk.DeviceDescription();
+    r.Printf("%s   Description: %s%s%s\n", side, description.c_str(), Fill(description, 61).c_str(), side);
+    FrameRule(r, "", r.frame.leftTee, r.frame.innerHorizontal, r.frame.rightTee);
+}
+
+void NoPartitionsLine(ReportContext& r) {
+    r.Printf("%s  No partitions found on this disk  %s%s\n", r.frame.side.c_str(),
+             RepeatChar(' ', 41).c_str(), r.frame.side.c_str());
+}
+
+// The slot + 1 of each primary in the order of their numbers.
+std::string PartitionOrder(mDisk& d) {
+    std::string order;
+    for (int n = 1; n <= d.PartitionCount(0); ++n) {
+        if (const mPart* p = d.GetPartition(n, false)) order += Format("%u ", p->slot + 1);
+    }
+    return order;
+}
+
+void MbrHead(ReportContext& r) {
+    mDisk& d = r.disk;
+    const char* side = r.frame.side.c_str();
+    const std::string size = r.sizes.FormatSize(static_cast<std::int64_t>(d.totalBytes), 2, true, 1, 1);
+    const std::string chs = Format("%lu %lu %lu", static_cast<unsigned long>(d.cylinders),
+                                   static_cast<unsigned long>(d.tracksPerCylinder),
+                                   static_cast<unsigned long>(d.sectorsPerTrack));
+    r.Printf("%s   Size:        %s%sCHS:             %s%s%s\n", side, size.c_str(), Fill(size, 17).c_str(),
+             chs.c_str(), Fill(chs, 27).c_str(), side);
+    r.Printf("%s   Sectors:     %-13" PRIu64 "    Disk Signature:  0x%02X%02X%02X%02X%s%s\n", side,
+             d.totalSectors, d.diskSignature[3], d.diskSignature[2], d.diskSignature[1], d.diskSignature[0],
+             RepeatChar(' ', 17).c_str(), side);
+    const std::string order = PartitionOrder(d);
+    r.Printf("%s   Partitions:  %d%sPartition Order: %s%s%s\n", side, d.PartitionCount(0),
+             RepeatChar(' ', 16).c_str(), order.c_str(), Fill(order, 27).c_str(), side);
+    MediaLines(r);
+    r.Printf("%sPos Idx Type/Name Size Boot Hide  Start Sector  Total Sectors  DL Vol Label  %s\n", side,
+             side);
+    ColumnUnderline(r, {3, 3, 9, 4, 4, 4, 14, 14, 2, 11});
+}
+
+// Free space in front of the first primary and after each one, in the order
+// of their numbers.
+void FreeSpaceAfter(ReportContext& r, int n, const mPart& p) {
+    mDisk& d = r.disk;
+    const std::uint64_t end = p.start + p.sectors + 1;
+    if (n < d.PartitionCount(0)) {
+        const mPart* next = d.GetPartition(n + 1, false);
+        if (next && end < next->start) ShowFreeSpaceRow(r, end, next->start - end);
+    } else if (d.totalSectors > end) {
+        ShowFreeSpaceRow(r, end, d.totalSectors - end);
+    }
+}
+
+// The logical partitions follow their extended partition in the list.
+void LogicalRows(ReportContext& r, int n) {
+    mDisk& d = r.disk;
+    for (int k = 1; k <= d.PartitionCount(1); ++k) {
+        if (const mPart* logical = d.GetPartition(n + k, true)) ShowPartitionRow(r, n + k, *logical, 0);
+    }
+}
+
+void MbrRows(ReportContext& r, const ListingOptions& o) {
+    mDisk& d = r.disk;
+    for (int n = 1; n <= d.PartitionCount(0); ++n) {
+        const mPart* p = d.GetPartition(n, false);
+        if (!p) continue;
+        if (o.freeSpace && n == 1 && p->start > 64) ShowFreeSpaceRow(r, 63, p->start - 64);
+        ShowPartitionRow(r, n, *p, 0);
+        if (o.freeSpace) FreeSpaceAfter(r, n, *p);
+        if (o.extendedOnly && IsExtendedType(p->type)) LogicalRows(r, n);
+    }
+}
+
+void CorruptWarning(ReportContext& r) {
+    const char* side = r.frame.side.c_str();
+    r.Printf("%s%s%s\n", side, RepeatChar(' ', kFrameInnerWidth).c_str(), side);
+    r.Printf("%s ** Warning** The partition table on disk %d appears to be corrupt! %s%s\n", side,
+             r.disk.currentIndex, RepeatChar(' ', 10).c_str(), side);
+    r.Printf("%s    There will be limited partition functionality due to this discrepancy%s%s\n", side,
+             RepeatChar(' ', 4).c_str(), side);
+}
+
+void MbrBlock(ReportContext& r, const ListingOptions& o) {
+    MbrHead(r);
+    MbrRows(r, o);
+    if (!r.disk.tableValid) CorruptWarning(r);
+    if (r.disk.PartitionCount(0) == 0) NoPartitionsLine(r);
+}
+
+// Until GPT tables are read, a GPT disk shows its media, its description and
+// the column heads; the size, backup, GUID lines and the rows need the
+// table's header and entries.
+void GptBlock(ReportContext& r) {
+    MediaLines(r);
+    const char* side = r.frame.side.c_str();
+    r.Printf("%sPos    GPT Type         FSType   LBA Start   Size Reqd R/O Hide  DL Vol Label%s\n", side,
+             side);
+    ColumnUnderline(r, {3, 19, 6, 13, 4, 4, 3, 4, 0, 2, 9});
+}
+
+void ShowDisk(ReportContext& r, const ListingOptions& o) {
+    FrameRule(r, "\n", r.frame.topLeft, r.frame.outerHorizontal, r.frame.topRight);
+    DiskLine(r);
+    if (r.disk.isGpt)
+        GptBlock(r);
+    else
+        MbrBlock(r, o);
+    FrameRule(r, "", r.frame.bottomLeft, r.frame.outerHorizontal, r.frame.bottomRight);
+}
+
+// Selects a disk index and lists it when it is there and ready.
+void ShowIndex(ReportContext& r, const ListingOptions& o, int index) {
+    if (index < 0 || index >= r.disk.diskCount) return;
+    r.disk.Use(index);
+    if (r.disk.currentIndex != index || r.disk.notReady) return;
+    ShowDisk(r, o);
+}
+
+}  // namespace
+
+void ShowMBR(ReportContext& report, const ListingOptions& options) {
+    mDisk& d = report.disk;
+    if (options.disk == kAllDisks || options.diskGiven == 0) {
+        for (int i = 0; i < d.diskCount; ++i) ShowIndex(report, options, i);
+    } else if (options.disk == kVirtualDisk) {
+        d.UseVirtual(options.diskFileName);
+        // A file that could not be opened leaves the previous disk selected:
+        // nothing of it belongs in this listing.
+        if (d.isVirtual && !d.notReady) ShowDisk(report, options);
+    } else {
+        ShowIndex(report, options, options.disk);
+    }
+    if (options.asciiMap) ShowCodePageTable(report);
+}
+
+}  // namespace partam
