@@ -1,0 +1,32 @@
+#include <cstdarg>
+
+#include "base/text.h"
+#include "cli/run.h"
+
+namespace partam {
+
+void RunContext::Printf(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    platform.Write(FormatV(format, args));
+    va_end(args);
+}
+
+int RecordResult(RunContext& run, CommandId command, int code) {
+    RunOptions& o = run.options;
+    if (code == 0) {
+        o.messageCommand = command;
+    } else if (o.result == 0) {
+        o.result = code;
+        DebugTrace(run, "ReturnCodeError", static_cast<int>(command), code);
+    }
+    return o.result;
+}
+
+void DebugTrace(RunContext& run, const char* label, int number, int extra) {
+    if (!run.options.debug) return;
+    run.Printf("\nDebug: %02d %s ", number, label);
+    if (extra != 0) run.Printf("%d", extra);
+}
+
+}  // namespace partam
