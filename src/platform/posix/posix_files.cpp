@@ -1,0 +1,203 @@
+// Files and devices: plain POSIX descriptors with 64-bit offsets (also in
+// the 32-bit build), drive paths resolved to their device or image, and the
+// mount guard in front of every write to a block device.
+#define _FILE_OFFSET_BITS 64
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/drive_list.h"
+#include "platform/posix/block_devices.h"
+#include "platform/posix/mount_guard.h"
+#include "platform/posix/posix_platform.h"
+
+static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit in every build");
+
+namespace partam::posix {
+
+namespace {
+
+// One system call moves at most this much, which every ssize_t holds.
+constexpr std::uint32_t kMaxChunk = 1u << 30;
+
+// Open flags for an access and creation disposition as Windows states them.
+std::optional<int> OpenFlags(std::uint32_t access, std::uint32_t disposition, bool drive) {
+    const bool read = (access & kGenericRead) != 0;
+    const bool write = (access & kGenericWrite) != 0;
+    int flags = O_CLOEXEC | (read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY);
+    // A drive is only ever opened as it is: never created, never truncated,
+    // whatever the caller asked (an image standing in for it keeps its data).
+    if (drive) return flags;
+    switch (disposition) {
+        case 1:
+            return flags | O_CREAT | O_EXCL;  // create new
+        case kCreateAlways:
+            return flags | O_CREAT | O_TRUNC;
+        case kOpenExisting:
+            return flags;
+        case kOpenAlways:
+            return flags | O_CREAT;
+        case 5:
+            return flags | O_TRUNC;  // truncate existing
+        default:
+            return std::nullopt;
+    }
+}
+
+bool IsDeviceNamespace(const std::string& path) { return path.rfind("\\\\.\\", 0) == 0; }
+
+}  // namespace
+
+PosixPlatform::PosixPlatform(SystemRoots roots) : roots_(std::move(roots)) {}
+
+PosixPlatform::~PosixPlatform() {
+    while (!open_.empty()) CloseFile(open_.begin()->first);
+    std::fflush(stdout);
+}
+
+std::optional<std::string> PosixPlatform::DrivePath(int driveNumber) {
+    if (const char* list = std::getenv(kDiskListVariable))
+        return DiskListEntry(list, kDiskListSeparator, driveNumber);
+    const std::vector<std::string> names = ListDriveNames(roots_);
+    if (driveNumber < 0 || static_cast<std::size_t>(driveNumber) >= names.size()) return std::nullopt;
+    return roots_.dev + "/" + names[static_cast<std::size_t>(driveNumber)];
+}
+
+FileId PosixPlatform::OpenFile(const std::string& path, std::uint32_t access, std::uint32_t,
+                               std::uint32_t disposition, std::uint32_t) {
+    const std::optional<int> number = PhysicalDriveNumber(path);
+    std::optional<std::string> target = number ? DrivePath(*number) : std::optional<std::string>(path);
+    const std::optional<int> flags = OpenFlags(access, disposition, number.has_value());
+    if (!target || (!number && IsDeviceNamespace(path)) || !flags) {
+        errno = !flags ? EINVAL : ENOENT;
+        return kNoFile;
+    }
+    const int fd = ::open(target->c_str(), *flags, 0666);
+    if (fd < 0) return kNoFile;
+    struct stat st;
+    const int error = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (error != 0) {
+        ::close(fd);
+        errno = error;
+        return kNoFile;
+    }
+    OpenEntry entry;
+    entry.fd = fd;
+    entry.drive = number.has_value();
+    entry.block = S_ISBLK(st.st_mode);
+    entry.device = DevNumber{major(st.st_rdev), minor(st.st_rdev)};
+    open_[fd] = entry;
+    return fd;
+}
+
+PosixPlatform::OpenEntry* PosixPlatform::Find(FileId file) {
+    auto it = open_.find(file);
+    if (it != open_.end()) return &it->second;
+    errno = EBADF;
+    return nullptr;
+}
+
+PosixPlatform::OpenEntry* PosixPlatform::FindDrive(FileId file) {
+    OpenEntry* entry = Find(file);
+    if (entry && !entry->drive && !entry->block) {
+        errno = ENOTTY;
+        return nullptr;
+    }
+    return entry;
+}
+
+bool PosixPlatform::ReadFile(FileId file, void* buffer, std::uint32_t count, std::uint32_t& done) {
+    done = 0;
+    const OpenEntry* entry = Find(file);
+    if (!entry) return false;
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::read(entry->fd, bytes + done, std::min(count - done, kMaxChunk));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;  // end of file
+        done += static_cast<std::uint32_t>(n);
+    }
+    return true;
+}
+
+bool PosixPlatform::WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) {
+    done = 0;
+    const OpenEntry* entry = Find(file);
+    if (!entry) return false;
+    const off_t position = ::lseek(entry->fd, 0, SEEK_CUR);
+    if (position < 0) return false;
+    if (entry->block &&
+        !WriteAllowed(InspectDevice(roots_, entry->device), static_cast<std::uint64_t>(position), count)) {
+        errno = EBUSY;
+        return false;
+    }
+    std::uint64_t size = 0;
+    if (entry->drive && !entry->block &&
+        (!DeviceSize(*entry, size) || static_cast<std::uint64_t>(position) + count > size)) {
+        errno = ENOSPC;  // an image standing in for a drive does not grow
+        return false;
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::write(entry->fd, bytes + done, std::min(count - done, kMaxChunk));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<std::uint32_t>(n);
+    }
+    return true;
+}
+
+bool PosixPlatform::SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) {
+    const OpenEntry* entry = Find(file);
+    if (!entry) return false;
+    const int whence = origin == SeekOrigin::Begin     ? SEEK_SET
+                       : origin == SeekOrigin::Current ? SEEK_CUR
+                                                       : SEEK_END;
+    return ::lseek(entry->fd, static_cast<off_t>(offset), whence) >= 0;
+}
+
+bool PosixPlatform::DeviceSize(const OpenEntry& entry, std::uint64_t& size) {
+    if (entry.block) {
+        std::uint64_t bytes = 0;
+        if (::ioctl(entry.fd, BLKGETSIZE64, &bytes) != 0) return false;
+        size = bytes;
+        return true;
+    }
+    struct stat st;
+    if (::fstat(entry.fd, &st) != 0) return false;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
+bool PosixPlatform::FileSize(FileId file, std::uint64_t& size) {
+    const OpenEntry* entry = Find(file);
+    return entry && DeviceSize(*entry, size);
+}
+
+void PosixPlatform::CloseFile(FileId file) {
+    const OpenEntry* entry = Find(file);
+    if (!entry) return;
+    // What was written to a device is on it when the program ends.
+    if (entry->block) ::fsync(entry->fd);
+    ::close(entry->fd);
+    open_.erase(file);
+}
+
+bool PosixPlatform::PathExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace partam::posix

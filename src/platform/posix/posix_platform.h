@@ -1,0 +1,74 @@
+// The platform on Linux. Drives are the whole-disk block devices of /sys, or
+// the entries of PARTAM_DISKS; there is no registry; disk control answers
+// come from the block device or, for an image, from the file itself.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/system_files.h"
+
+namespace partam::posix {
+
+class PosixPlatform : public Platform {
+public:
+    explicit PosixPlatform(SystemRoots roots = SystemRoots());
+    ~PosixPlatform() override;
+    PosixPlatform(const PosixPlatform&) = delete;
+    PosixPlatform& operator=(const PosixPlatform&) = delete;
+
+    FileId OpenFile(const std::string& path, std::uint32_t access, std::uint32_t share,
+                    std::uint32_t disposition, std::uint32_t attributes) override;
+    bool ReadFile(FileId file, void* buffer, std::uint32_t count, std::uint32_t& done) override;
+    bool WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) override;
+    bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) override;
+    bool FileSize(FileId file, std::uint64_t& size) override;
+    void CloseFile(FileId file) override;
+    bool PathExists(const std::string& path) override;
+
+    bool GetDriveGeometry(FileId drive, DiskGeometry& out) override;
+    bool GetDriveGeometryEx(FileId drive, std::uint64_t& diskSize) override;
+    bool GetPartitionInfo(FileId drive, PartitionInformation& out) override;
+    bool GetDriveLayoutEx(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
+    bool GetDriveLayout(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
+    std::optional<DriveIdentity> IdentifyDrive(int driveNumber) override;
+
+    bool ReadRegistryValue(const std::string& keyPath, const std::string& valueName, std::uint32_t maxBytes,
+                           std::vector<std::uint8_t>& data) override;
+
+    OsVersion GetOsVersion() override;
+    Elevation GetElevation() override;
+    bool ShutdownSystem(std::uint32_t flags) override;
+    std::string ProgramFolder() override;
+    std::optional<std::string> GetEnv(const std::string& name) override;
+    std::optional<std::string> ReadTextFile(const std::string& path) override;
+
+    void Write(std::string_view text) override;
+    int ReadKey(bool echo) override;
+    bool ReadLine(std::string& line) override;
+    std::uint32_t OutputCodePage() override;
+
+    std::optional<std::string> FormatLocaleNumber(const std::string& numberText, unsigned decimals) override;
+    std::string LastErrorText() override;
+
+    // What drive number n opens: a PARTAM_DISKS entry or /dev/<drive name>.
+    std::optional<std::string> DrivePath(int driveNumber);
+
+private:
+    struct OpenEntry {
+        int fd = -1;
+        bool drive = false;  // opened by its drive path
+        bool block = false;  // a block device: guarded, answers disk control
+        DevNumber device;    // of a block device
+    };
+    OpenEntry* Find(FileId file);
+    // Disk control applies to drives and block devices, not to plain files.
+    OpenEntry* FindDrive(FileId file);
+    bool DeviceSize(const OpenEntry& entry, std::uint64_t& size);
+
+    SystemRoots roots_;
+    std::map<FileId, OpenEntry> open_;
+};
+
+}  // namespace partam::posix

@@ -1,0 +1,68 @@
+// The platform on Windows: the Win32 calls themselves. With PARTAM_DISKS set,
+// its entries stand in for the physical drives, and image files get the disk
+// control answers a fixed disk of their size would give.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace partam::win32 {
+
+class Win32Platform : public Platform {
+public:
+    Win32Platform();
+    ~Win32Platform() override;
+    Win32Platform(const Win32Platform&) = delete;
+    Win32Platform& operator=(const Win32Platform&) = delete;
+
+    FileId OpenFile(const std::string& path, std::uint32_t access, std::uint32_t share,
+                    std::uint32_t disposition, std::uint32_t attributes) override;
+    bool ReadFile(FileId file, void* buffer, std::uint32_t count, std::uint32_t& done) override;
+    bool WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) override;
+    bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) override;
+    bool FileSize(FileId file, std::uint64_t& size) override;
+    void CloseFile(FileId file) override;
+    bool PathExists(const std::string& path) override;
+
+    bool GetDriveGeometry(FileId drive, DiskGeometry& out) override;
+    bool GetDriveGeometryEx(FileId drive, std::uint64_t& diskSize) override;
+    bool GetPartitionInfo(FileId drive, PartitionInformation& out) override;
+    bool GetDriveLayoutEx(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
+    bool GetDriveLayout(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
+    std::optional<DriveIdentity> IdentifyDrive(int driveNumber) override;
+
+    bool ReadRegistryValue(const std::string& keyPath, const std::string& valueName, std::uint32_t maxBytes,
+                           std::vector<std::uint8_t>& data) override;
+
+    OsVersion GetOsVersion() override;
+    Elevation GetElevation() override;
+    bool ShutdownSystem(std::uint32_t flags) override;
+    std::string ProgramFolder() override;
+    std::optional<std::string> GetEnv(const std::string& name) override;
+    std::optional<std::string> ReadTextFile(const std::string& path) override;
+
+    void Write(std::string_view text) override;
+    int ReadKey(bool echo) override;
+    bool ReadLine(std::string& line) override;
+    std::uint32_t OutputCodePage() override;
+
+    std::optional<std::string> FormatLocaleNumber(const std::string& numberText, unsigned decimals) override;
+    std::string LastErrorText() override;
+
+private:
+    struct OpenEntry {
+        bool image = false;  // a disk image opened by a drive path
+    };
+    // The image file standing in for drive n, when PARTAM_DISKS is set and
+    // names one.
+    std::optional<std::string> ImagePath(int driveNumber);
+    OpenEntry* Find(FileId file);
+    bool ReadImageSector(FileId file, std::uint64_t lba, std::uint8_t* sector);
+    bool ImageLayout(FileId file, bool extended, std::uint32_t bufferBytes, DriveLayoutAnswer& out);
+
+    std::map<FileId, OpenEntry> open_;
+};
+
+}  // namespace partam::win32
