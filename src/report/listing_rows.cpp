@@ -12,7 +12,11 @@ namespace {
 
 std::uint32_t Low32(std::uint64_t value) { return static_cast<std::uint32_t>(value & 0xFFFFFFFFu); }
 
-std::string LetterText(char letter) { return letter != 0 ? Format("%c:", letter) : std::string("  "); }
+// The disk answers a blank for a partition it does not have: that is no
+// letter either.
+std::string LetterText(char letter) {
+    return letter != 0 && letter != ' ' ? Format("%c:", letter) : std::string("  ");
+}
 
 const char* YesNo(bool yes) { return yes ? "Yes" : "No "; }
 
