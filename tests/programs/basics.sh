@@ -11,7 +11,12 @@ winexe=${2:-}
 wine=/usr/lib/wine/wine64
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+cleanup() {
+    # The wine server of the private prefix goes before its folder does.
+    [ -n "${WINEPREFIX:-}" ] && /usr/lib/wine/wineserver -k >/dev/null 2>&1
+    rm -rf "$work"
+}
+trap cleanup EXIT
 failures=0
 
 # a.img holds one NTFS-typed partition (sectors 2048-6143), b.img nothing.
