@@ -66,7 +66,9 @@ void mDisk::Use(int index) {
         SetError(kErrorInvalidDisk, index);
         return;
     }
-    if (index == currentIndex) return;
+    // The selected drive is not read again; but a virtual disk chosen since
+    // stands in for it, so returning to that drive must reopen it.
+    if (index == currentIndex && !isVirtual) return;
     currentIndex = index;
     // Leaving a virtual disk returns to the drive's own file.
     currentFile = driveFile_.get();

@@ -1,6 +1,14 @@
 #include "disk/sector_file.h"
 
+#include <cstdint>
+
 namespace partam {
+
+namespace {
+// The last sector whose byte offset a signed 64-bit file position can hold;
+// a larger LBA would wrap around to some low sector of the file.
+constexpr std::uint64_t kMaxLba = static_cast<std::uint64_t>(INT64_MAX) / 512;
+}  // namespace
 
 bool SectorFile::Open(const std::string& path, std::uint32_t access, std::uint32_t share,
                       std::uint32_t disposition, std::uint32_t attributes, bool reopen) {
@@ -62,7 +70,7 @@ bool SectorFile::WriteText(const std::string& text, bool appendCrLf, std::uint32
 }
 
 bool SectorFile::ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count) {
-    if (!IsOpen() || !canRead_ || count > kMaxTransferSectors) return false;
+    if (!IsOpen() || !canRead_ || count > kMaxTransferSectors || lba > kMaxLba) return false;
     if (!Seek(static_cast<std::int64_t>(lba * 512), SeekOrigin::Begin)) return false;
     // A sector read that comes back short would leave stale bytes in the
     // caller's buffer: only whole transfers count.
@@ -70,7 +78,7 @@ bool SectorFile::ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t coun
 }
 
 bool SectorFile::WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) {
-    if (!IsOpen() || !canWrite_ || count > kMaxTransferSectors) return false;
+    if (!IsOpen() || !canWrite_ || count > kMaxTransferSectors || lba > kMaxLba) return false;
     if (!Seek(static_cast<std::int64_t>(lba * 512), SeekOrigin::Begin)) return false;
     return WriteBytes(buffer, count * 512) && lastCount_ == count * 512;
 }
