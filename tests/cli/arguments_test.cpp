@@ -61,7 +61,7 @@ TEST(ArgumentListTest, FindMatchesNameOrWholeTextIgnoringCase) {
     for (const Case& c : cases) {
         ArgumentList list =
             MakeList({"-x=1", "/Filename=a.bin", "/create", "/Start=freespace", "/size=100", "/size=200"});
-        list.Find("/list");  // a current entry from an earlier search must not survive a miss
+        list.Find("/create");  // a current entry from an earlier search must not survive a miss
         const ArgumentEntry* found = list.Find(c.key);
         EXPECT_EQ(found != nullptr, c.current >= 0) << c.key;
         EXPECT_EQ(list.Current(), c.current) << c.key;
