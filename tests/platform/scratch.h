@@ -1,0 +1,73 @@
+// Temporary folders and environment settings for the platform tests; both
+// are undone when the test ends, whichever way it ends.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/images.h"
+
+namespace partam::test {
+
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::random_device random;
+        path_ = std::filesystem::temp_directory_path() / ("partam-platform-" + std::to_string(random()));
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::string Path(const std::string& name) const { return (path_ / name).string(); }
+    std::string Write(const std::string& name, const Bytes& data) const {
+        const std::string path = Path(name);
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        return path;
+    }
+    std::string WriteText(const std::string& name, const std::string& text) const {
+        return Write(name, Bytes(text.begin(), text.end()));
+    }
+    static Bytes Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Sets (or, with nothing, removes) an environment variable for a scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+        if (const char* old = std::getenv(name)) saved_ = old;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(saved_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    void Set(const std::optional<std::string>& value) {
+        if (value)
+            ::setenv(name_.c_str(), value->c_str(), 1);
+        else
+            ::unsetenv(name_.c_str());
+    }
+    std::string name_;
+    std::optional<std::string> saved_;
+};
+
+}  // namespace partam::test
