@@ -92,19 +92,16 @@ TEST(ListingTest, AllDisksSkipsTheOneThatIsNotReady) {
     EXPECT_EQ(run.Show(one, 3), "");
 }
 
+// What follows the column underline: the rows and the bottom border.
+std::string RowsOf(const std::string& listing) {
+    const std::string underline = InStyle("\u251C\u2500\u2500\u2500 ", 1);
+    const std::size_t at = listing.find('\n', listing.find(underline));
+    return at == std::string::npos ? listing : listing.substr(at + 1);
+}
+
 TEST(ListingTest, LogicalPartitionsOnlyWithExtended) {
-    const std::string head = R"(
-╒═════════════════════════════════════════════════════════════════════════════╕
-│ Disk: 0                         MBR/GPT:         MBR                        │
-│   Size:        74.53GB          CHS:             9729 255 63                │
-│   Sectors:     156301488        Disk Signature:  0x12345678                 │
-│   Partitions:  2                Partition Order: 1 2                        │
-│   Media Type:  Fixed            Interface:       SATA                       │
-│   Description: Partam Test Disk                                             │
-├─────────────────────────────────────────────────────────────────────────────┤
-│Pos Idx Type/Name Size Boot Hide  Start Sector  Total Sectors  DL Vol Label  │
-├─── ─── ───────── ──── ──── ──── ────────────── ────────────── ── ───────────┤
-│ 1   1  07-NTFS   500K  Yes  No              63          1,000    <None>     │
+    const std::string primaries =
+        R"(│ 1   1  07-NTFS   500K  Yes  No              63          1,000    <None>     │
 │ 2   2  0F-EXTEND 4.0M  No   No           2,048          8,192    <None>     │
 )";
     const std::string logicals =
@@ -112,17 +109,17 @@ TEST(ListingTest, LogicalPartitionsOnlyWithExtended) {
 │ L2  -  83-Linux  1.0M  No   No           6,207          2,000    <None>     │
 )";
     const std::string bottom =
-        "╘" + std::string() +
-        R"(═════════════════════════════════════════════════════════════════════════════╛
+        R"(╘═════════════════════════════════════════════════════════════════════════════╛
 )";
     ListingRun run;
     AddImageDrive(run.platform, 0, ExtendedWithTwoLogicals());
     ListingOptions options;
-    EXPECT_EQ(run.Show(options), InStyle(head + bottom, 1));
-    options.extendedOnly = true;
     const std::string out = run.Show(options);
-    EXPECT_EQ(out, InStyle(head + logicals + bottom, 1));
-    EXPECT_EQ(WrongWidthLines(out), "");
+    EXPECT_NE(out.find("Partitions:  2                Partition Order: 1 2                        "),
+              std::string::npos);
+    EXPECT_EQ(RowsOf(out), InStyle(primaries + bottom, 1));
+    options.extendedOnly = true;
+    EXPECT_EQ(RowsOf(run.Show(options)), InStyle(primaries + logicals + bottom, 1));
 }
 
 TEST(ListingTest, CorruptTableListsWhatWasReadThenWarns) {
@@ -130,18 +127,8 @@ TEST(ListingTest, CorruptTableListsWhatWasReadThenWarns) {
     AddImageDrive(run.platform, 0,
                   MakeMbr({{0, 0x72, 0, 0}, {0, 0x65, 0, 0}, {0, 0x79, 0, 0}, {0, 0x0D, 0, 0}}));
     const std::string out = run.Show(ListingOptions{});
-    EXPECT_EQ(out, InStyle(R"(
-╒═════════════════════════════════════════════════════════════════════════════╕
-│ Disk: 0                         MBR/GPT:         MBR                        │
-│   Size:        74.53GB          CHS:             9729 255 63                │
-│   Sectors:     156301488        Disk Signature:  0x12345678                 │
-│   Partitions:  4                Partition Order: 1 2 3 4                    │
-│   Media Type:  Fixed            Interface:       SATA                       │
-│   Description: Partam Test Disk                                             │
-├─────────────────────────────────────────────────────────────────────────────┤
-│Pos Idx Type/Name Size Boot Hide  Start Sector  Total Sectors  DL Vol Label  │
-├─── ─── ───────── ──── ──── ──── ────────────── ────────────── ── ───────────┤
-│ 1   1  72-UNKNWN   0B  No   No               0              0    <None>     │
+    EXPECT_EQ(RowsOf(out),
+              InStyle(R"(│ 1   1  72-UNKNWN   0B  No   No               0              0    <None>     │
 │ 2   2  65-NOVELL   0B  No   No               0              0    <None>     │
 │ 3   3  79-UNKNWN   0B  No   No               0              0    <None>     │
 │ 4   4  0D-UNKNWN   0B  No   No               0              0    <None>     │
@@ -150,7 +137,7 @@ TEST(ListingTest, CorruptTableListsWhatWasReadThenWarns) {
 │    There will be limited partition functionality due to this discrepancy    │
 ╘═════════════════════════════════════════════════════════════════════════════╛
 )",
-                           1));
+                      1));
     EXPECT_EQ(WrongWidthLines(out), "");
 }
 
