@@ -15,14 +15,11 @@ using test::Bytes;
 using test::MakeMbr;
 using test::PutSector;
 
-class FixedTable : public PartitionTable {
-public:
-    explicit FixedTable(std::vector<mPart> parts) : parts_(std::move(parts)) {}
-    std::int32_t PartitionCount(int) const override { return static_cast<std::int32_t>(parts_.size()); }
-    mPart* GetPartition(int n, bool) override { return &parts_.at(static_cast<std::size_t>(n - 1)); }
-
-private:
-    std::vector<mPart> parts_;
+struct FixedTable : PartitionTable {
+    explicit FixedTable(std::size_t count) : parts(count) {}
+    std::int32_t PartitionCount(int) const override { return static_cast<std::int32_t>(parts.size()); }
+    mPart* GetPartition(int n, bool) override { return &parts.at(static_cast<std::size_t>(n - 1)); }
+    std::vector<mPart> parts;
 };
 
 // Table readers that count their calls; the MBR one has partitions 2 and 4
@@ -33,13 +30,11 @@ struct Readers {
     TableReaders Make() {
         return {[this](mDisk& d) {
                     ++mbrCalls, d.tableValid = tableValid;
-                    std::vector<mPart> parts(5);
-                    parts[1].active = parts[3].active = 1;
-                    return std::unique_ptr<PartitionTable>(new FixedTable(parts));
+                    auto table = std::make_unique<FixedTable>(5);
+                    table->parts[1].active = table->parts[3].active = 1;
+                    return std::unique_ptr<PartitionTable>(std::move(table));
                 },
-                [this](mDisk&) {
-                    return ++gptCalls, std::unique_ptr<PartitionTable>(new FixedTable(std::vector<mPart>(3)));
-                }};
+                [this](mDisk&) { return ++gptCalls, std::unique_ptr<PartitionTable>(new FixedTable(3)); }};
     }
 };
 

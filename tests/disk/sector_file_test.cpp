@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "platform/system_platform.h"
 #include "support/fake_platform.h"
 
 namespace partam {
@@ -31,7 +36,7 @@ std::vector<std::uint8_t> Numbered(std::size_t sectors, std::size_t extraBytes =
     return data;
 }
 
-TEST(SectorFileTest, OpenKeepsAnOpenHandleUnlessReopenIsAsked) {
+TEST(SectorFileTest, OpenKeepsAnOpenHandleUnlessReopenIsAskedAndReadsEndAtEndOfFile) {
     FakePlatform fake;
     fake.AddFile("C:\\a.bin", {'a'});
     fake.AddFile("C:\\b.bin", {'b'});
@@ -48,6 +53,9 @@ TEST(SectorFileTest, OpenKeepsAnOpenHandleUnlessReopenIsAsked) {
     EXPECT_TRUE(file.ReadBytes(&byte, 1));
     EXPECT_EQ('b', byte);
     EXPECT_EQ(1u, fake.OpenHandleCount());  // the first handle was closed
+    std::uint32_t got = 7;
+    EXPECT_FALSE(file.ReadBytes(&byte, 1, &got));  // the system reads 0 bytes at end of file and succeeds
+    EXPECT_EQ(7u, got);
 }
 
 TEST(SectorFileTest, TransfersTheAccessForbidsNeverReachThePlatform) {
@@ -66,18 +74,6 @@ TEST(SectorFileTest, TransfersTheAccessForbidsNeverReachThePlatform) {
         EXPECT_FALSE(ok) << "case " << op;
         EXPECT_EQ(0, fake.calls) << "case " << op;
     }
-}
-
-TEST(SectorFileTest, ReadBytesAtEndOfFileFails) {
-    FakePlatform fake;
-    fake.AddFile("C:\\f.bin", {1, 2, 3});
-    SectorFile file(fake);
-    ASSERT_TRUE(file.OpenRead("C:\\f.bin"));
-    std::uint8_t buffer[8] = {};
-    std::uint32_t got = 0;
-    EXPECT_TRUE(file.ReadBytes(buffer, 8, &got));
-    EXPECT_EQ(3u, got);
-    EXPECT_FALSE(file.ReadBytes(buffer, 8, &got));
 }
 
 TEST(SectorFileTest, ReadSectorsMovesWholeSectorsAtLbaTimes512) {
@@ -117,6 +113,35 @@ TEST(SectorFileTest, FileHelpers) {
     EXPECT_TRUE(FileExists(fake, "C:\\Backups"));
     EXPECT_FALSE(FileExists(fake, "C:\\Other"));
     EXPECT_EQ(0u, fake.OpenHandleCount());
+}
+
+// A sector beyond 2^32 of a sparse regular temporary file (never a device),
+// through the machine's own platform.
+TEST(SectorFileTest, ReadsSectorsBeyondTwoToThe32) {
+    namespace fs = std::filesystem;
+    const std::uint64_t lba = (1ull << 32) + 3;
+    const fs::path path =
+        fs::temp_directory_path() / ("partam_" + std::to_string(std::random_device{}()) + ".img");
+    std::error_code error;
+    std::ofstream(path, std::ios::binary).close();
+    fs::resize_file(path, ((1ull << 32) + 10) * 512, error);
+    if (error) {
+        fs::remove(path, error);
+        GTEST_SKIP() << "the file system refuses a sparse file this large";
+    }
+    std::fstream(path, std::ios::binary | std::ios::in | std::ios::out)
+        .seekp(static_cast<std::streamoff>(lba * 512))
+        .write(std::string(512, 'M').data(), 512);
+    auto platform = CreateSystemPlatform();
+    SectorFile file(*platform);
+    ASSERT_TRUE(file.OpenRead(path.string()));
+    std::vector<std::uint8_t> sector(512, 0);
+    EXPECT_TRUE(file.ReadSectors(sector.data(), lba, 1));
+    EXPECT_EQ(std::vector<std::uint8_t>(512, 'M'), sector);
+    EXPECT_TRUE(file.ReadSectors(sector.data(), 3, 1));  // the same LBA cut to 32 bits
+    EXPECT_EQ(std::vector<std::uint8_t>(512, 0), sector);
+    file.Close();
+    fs::remove(path, error);
 }
 
 }  // namespace
