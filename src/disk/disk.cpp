@@ -188,16 +188,7 @@ const std::string& mDisk::DeviceDescription() {
     return description;
 }
 
-Chs mDisk::LbaToChs(std::uint32_t lba) const {
-    Chs chs;
-    const std::uint32_t perCylinder = tracksPerCylinder * sectorsPerTrack;
-    // Without a geometry there is no CHS address to give.
-    if (perCylinder == 0) return chs;
-    chs.cylinder = lba / perCylinder;
-    chs.head = (lba % perCylinder) / sectorsPerTrack;
-    chs.sector = ((lba % perCylinder) % sectorsPerTrack) + 1;
-    return chs;
-}
+Chs mDisk::LbaToChs(std::uint32_t lba) const { return partam::LbaToChs(lba, tracksPerCylinder, sectorsPerTrack); }
 
 int mDisk::ReadSector(std::uint64_t lba, std::uint8_t* buffer) {
     return device_->ReadSectors(lba, 1, buffer) ? 0 : kErrorMbrRead;

@@ -40,6 +40,10 @@ struct Chs {
     std::uint32_t sector = 0;
 };
 
+// The CHS address of a sector for a geometry of heads x sectorsPerTrack.
+// Without a geometry (either is 0) there is no address: all fields are 0.
+Chs LbaToChs(std::uint32_t lba, std::uint32_t heads, std::uint32_t sectorsPerTrack);
+
 // One partition.
 struct mPart {
     std::uint64_t start = 0;    // absolute first sector

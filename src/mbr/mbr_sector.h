@@ -43,10 +43,6 @@ void SetStartChs(PartitionEntry& entry, const Chs& chs);
 void SetEndChs(PartitionEntry& entry, const Chs& chs);
 inline bool IsActiveStatus(std::uint8_t status) { return status == kActiveStatus; }
 
-// The CHS address of a sector for a geometry of `heads` tracks per cylinder
-// and `sectorsPerTrack`. A geometry with zero heads or zero sectors per track
-// has no CHS addresses: the result is all zeros.
-Chs LbaToChs(std::uint32_t lba, std::uint32_t heads, std::uint32_t sectorsPerTrack);
 
 // A complete entry: status (0x80 when active), CHS of both ends, type, LBA
 // start and sector count.
