@@ -2,6 +2,8 @@
 #include "platform/posix/mount_guard.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <filesystem>
 
@@ -157,6 +159,25 @@ TEST(MountGuard, UnknownStateRefusesEverything) {
         system.dir.WriteText(system.Disk() + "/sda3/start", "lots\n");
         EXPECT_FALSE(InspectDevice(system.roots, {8, 0}).known);
     }
+}
+
+// Read-only: asks about the device this machine runs from, writes nothing.
+TEST(MountGuard, TheRunningSystemsDeviceIsInUse) {
+    struct stat st;
+    ASSERT_EQ(::stat("/", &st), 0);
+    const DevNumber root{major(st.st_dev), minor(st.st_dev)};
+    const std::string folder = SysFolderOf(SystemRoots(), root);
+    if (root.major == 0 || folder.empty()) GTEST_SKIP() << "the root filesystem is on no block device";
+    const DeviceUse use = InspectDevice(SystemRoots(), root);
+    EXPECT_TRUE(use.known);
+    EXPECT_TRUE(use.wholeInUse);
+    const std::string disk = DiskFolderOf(folder);
+    if (disk == folder) return;
+    // Root on a partition: its disk refuses that partition's range.
+    const auto diskNumber = ParseDevNumber(ReadSmallFile(disk + "/dev").value_or(""));
+    const auto start = ParseUnsigned(ReadSmallFile(folder + "/start").value_or(""));
+    ASSERT_TRUE(diskNumber && start);
+    EXPECT_FALSE(WriteAllowed(InspectDevice(SystemRoots(), *diskNumber), *start * kS, kS));
 }
 
 TEST(BlockDevices, DrivesAndHowTheyNameThemselves) {
