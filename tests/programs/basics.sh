@@ -8,16 +8,7 @@
 set -u
 native=${1:?native program}
 winexe=${2:-}
-wine=/usr/lib/wine/wine64
-
-work=$(mktemp -d)
-cleanup() {
-    # The wine server of the private prefix goes before its folder does.
-    [ -n "${WINEPREFIX:-}" ] && /usr/lib/wine/wineserver -k >/dev/null 2>&1
-    rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
+source "$(dirname "$0")/lib.bash"
 
 # a.img holds one NTFS-typed partition (sectors 2048-6143), b.img nothing.
 truncate -s 10M "$work/a.img"
@@ -26,8 +17,6 @@ put() { printf "$2" | dd of="$work/a.img" bs=1 seek="$1" conv=notrunc status=non
 put 0 '\x33\xc0'
 put 446 '\x00\x00\x00\x00\x07\x00\x00\x00\x00\x08\x00\x00\x00\x10\x00\x00'
 put 510 '\x55\xaa'
-
-banner() { printf '\n Partam - Version 3.0.46 beta  for %s\n  Partition tables at the sector level\n' "$1"; }
 
 help=$' \n Usage: Partam /command[=x or #] [/filename=y] [/sector=z]'
 help+=$'\n /List        Lists disk and partition details'
@@ -74,41 +63,13 @@ no_parameters+=$'  prompt.  For example, the following will display available ap
 no_parameters+=$'  partam /?\n\n'
 no_parameters+=$'  Press any key to exit . . .\n'
 
-# check <label> <expected code> <expected output> <command...>
-# Runs the command with closed input and compares exit code and every byte.
-check() {
-    local label=$1 want_code=$2 want_out=$3
-    shift 3
-    local out="$work/out" want="$work/want" code
-    printf '%s' "$want_out" >"$want"
-    timeout 120 "$@" </dev/null >"$out" 2>"$work/err"
-    code=$?
-    if grep -q $'\r' "$out"; then
-        echo "FAIL $label: carriage returns in the output"
-        tr -d '\r' <"$out" >"$out.stripped" && mv "$out.stripped" "$out"
-        failures=$((failures + 1))
-    fi
-    if [ "$code" -ne "$want_code" ]; then
-        echo "FAIL $label: exit code $code, expected $want_code"
-        failures=$((failures + 1))
-    fi
-    if ! cmp -s "$want" "$out"; then
-        echo "FAIL $label: output differs"
-        diff <(od -c "$want") <(od -c "$out") | head -20
-        failures=$((failures + 1))
-    fi
-    [ -s "$work/err" ] && { echo "  stderr of $label:"; head -5 "$work/err"; }
-    return 0
-}
-
 # run_suite <platform name> <disks list> <program> [runner...]
 run_suite() {
     local name=$1 disks=$2 program=$3
     shift 3
     local runner=("$@")
     local b
-    b=$(banner "$name"; printf x)
-    b=${b%x}
+    b=$(banner_text "$name")
 
     PARTAM_DISKS=$disks check "$name /bogus" 105 \
         "$b"$'\n Error 105: Invalid or incomplete switch: /bogus\n' "${runner[@]}" "$program" /bogus
@@ -129,19 +90,7 @@ run_suite() {
 
 run_suite Linux "$work/a.img:$work/b.img" "$native"
 
-if [ ! -x "$wine" ]; then
-    echo "SKIP Windows program: $wine is not installed"
-elif [ ! -f "$winexe" ]; then
-    echo "SKIP Windows program: ${winexe:-Partam64.exe} is not built"
-else
-    export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
-    "$wine" wineboot -i >/dev/null 2>&1
-    winwork="Z:${work//\//\\}"
-    run_suite Windows "$winwork\\a.img;$winwork\\b.img" "$winexe" "$wine"
+if wine_ready; then
+    run_suite Windows "$(winpath "$work")\\a.img;$(winpath "$work")\\b.img" "$winexe" "$wine"
 fi
-
-if [ "$failures" -ne 0 ]; then
-    echo "$failures failure(s)"
-    exit 1
-fi
-echo "all program checks passed"
+finish
