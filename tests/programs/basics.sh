@@ -69,7 +69,7 @@ run_suite() {
     shift 3
     local runner=("$@")
     local b
-    b=$(banner_text "$name")
+    b="$(banner_text "$name")"$'\n'
 
     PARTAM_DISKS=$disks check "$name /bogus" 105 \
         "$b"$'\n Error 105: Invalid or incomplete switch: /bogus\n' "${runner[@]}" "$program" /bogus
