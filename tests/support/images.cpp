@@ -15,12 +15,12 @@ Bytes MakeMbr(const std::vector<EntrySpec>& slots, std::uint32_t diskSignature, 
     for (int i = 0; i < 4; ++i) s[440 + i] = static_cast<std::uint8_t>(diskSignature >> (8 * i));
     for (std::size_t slot = 0; slot < slots.size() && slot < 4; ++slot) {
         std::uint8_t* e = &s[446 + 16 * slot];
-        const EntrySpec& spec = slots[slot];
-        e[0] = spec.status;
-        e[4] = spec.type;
+        const EntrySpec& want = slots[slot];
+        e[0] = want.status;
+        e[4] = want.type;
         for (int i = 0; i < 4; ++i) {
-            e[8 + i] = static_cast<std::uint8_t>(spec.start >> (8 * i));
-            e[12 + i] = static_cast<std::uint8_t>(spec.sectors >> (8 * i));
+            e[8 + i] = static_cast<std::uint8_t>(want.start >> (8 * i));
+            e[12 + i] = static_cast<std::uint8_t>(want.sectors >> (8 * i));
         }
     }
     if (bootSignature) {
