@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -17,9 +18,7 @@
 namespace partam {
 namespace {
 
-using posix::PosixPlatform;
 using test::Bytes;
-using test::ScopedEnv;
 using test::ScratchFolder;
 namespace fs = std::filesystem;
 
@@ -28,23 +27,10 @@ constexpr std::uint32_t kPartStart = 2048, kPartSectors = 65536;
 
 bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
-std::string Capture(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-        ::pclose(pipe);
-    }
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-    return out;
-}
-
 bool WaitFor(const std::string& path) {
-    for (int i = 0; i < 40; ++i) {
-        if (fs::exists(path)) return true;
+    for (int i = 0; i < 40 && !fs::exists(path); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    return fs::exists(path);
 }
 
 // A loop device over a 64 MiB image with an ext2 filesystem mounted either
@@ -52,33 +38,7 @@ bool WaitFor(const std::string& path) {
 // filesystem is unmounted and the device detached at the end.
 class MountedLoopDisk {
 public:
-    explicit MountedLoopDisk(bool partitioned) {
-        if (::geteuid() != 0) {
-            skip = "needs root";
-            return;
-        }
-        for (const char* tool : {"losetup", "mount", "umount", "mkfs.ext2"})
-            if (!Run(std::string("command -v ") + tool)) skip = std::string(tool) + " is missing";
-        if (!skip.empty()) return;
-        Bytes image = partitioned ? test::MakeMbr({{0, 0x83, kPartStart, kPartSectors}}) : Bytes(512, 0);
-        image.resize(kDiskSectors * 512, 0);
-        const std::string file = dir_.Write("disk.img", image);
-        device = Capture("losetup --find --show " + std::string(partitioned ? "-P " : "") + file);
-        if (device.rfind("/dev/loop", 0) != 0) {
-            skip = "no loop device";
-            device.clear();
-            return;
-        }
-        std::string target = device;
-        if (partitioned && !(target = PartitionNode()).size()) return;
-        mountPoint_ = dir_.Path("mnt");
-        fs::create_directories(mountPoint_);
-        if (!Run("mkfs.ext2 -q -F " + target) || !Run("mount " + target + " " + mountPoint_)) {
-            skip = "cannot make or mount a filesystem on " + target;
-            return;
-        }
-        mounted_ = true;
-    }
+    explicit MountedLoopDisk(bool partitioned) { skip = Start(partitioned); }
     ~MountedLoopDisk() {
         Unmount();
         if (!device.empty()) Run("losetup -d " + device);
@@ -87,123 +47,112 @@ public:
     MountedLoopDisk& operator=(const MountedLoopDisk&) = delete;
 
     void Unmount() {
-        if (mounted_) Run("umount " + mountPoint_);
+        if (mounted_) Run("umount " + dir_.Path("mnt"));
         mounted_ = false;
     }
 
-    std::string skip;
+    std::string skip;  // why the test cannot run here
     std::string device;
 
 private:
-    // The node of partition 1, asking the kernel to scan the table when the
-    // loop driver has not.
-    std::string PartitionNode() {
-        const std::string name = fs::path(device).filename().string();
-        const std::string sys = "/sys/block/" + name + "/" + name + "p1";
-        if (!WaitFor(sys) && !(Run("partx -a " + device) && WaitFor(sys))) {
-            skip = "the partition of " + device + " does not show";
-            return "";
+    // Nothing once the filesystem is mounted, else why it could not be.
+    std::string Start(bool partitioned) {
+        if (::geteuid() != 0) return "needs root";
+        Bytes image = partitioned ? test::MakeMbr({{0, 0x83, kPartStart, kPartSectors}}) : Bytes(512, 0);
+        image.resize(kDiskSectors * 512, 0);
+        const std::string file = dir_.Write("disk.img", image);
+        const std::string attach = std::string("losetup --find --show ") + (partitioned ? "-P " : "") + file;
+        if (FILE* pipe = ::popen((attach + " 2>/dev/null").c_str(), "r")) {
+            char line[256] = "";
+            if (std::fgets(line, sizeof line, pipe)) device = std::string(line, std::strcspn(line, "\n"));
+            ::pclose(pipe);
         }
-        if (!WaitFor(device + "p1")) {
-            skip = "no device node for the partition";
-            return "";
+        if (device.rfind("/dev/loop", 0) != 0) {
+            device.clear();
+            return "no loop device";
         }
-        return device + "p1";
+        std::string target = device;
+        if (partitioned) {
+            // The loop driver may leave the table unscanned: then ask the kernel.
+            target = device + "p1";
+            if (!WaitFor(target) && !(Run("partx -a " + device) && WaitFor(target)))
+                return "the partition of " + device + " does not show";
+        }
+        fs::create_directories(dir_.Path("mnt"));
+        if (!Run("mkfs.ext2 -q -F " + target) || !Run("mount " + target + " " + dir_.Path("mnt")))
+            return "cannot make or mount a filesystem on " + target;
+        mounted_ = true;
+        return "";
     }
 
     ScratchFolder dir_;
-    std::string mountPoint_;
     bool mounted_ = false;
 };
 
-struct WriteCase {
-    std::uint64_t lba;
-    std::uint32_t sectors;
-    bool allowed;
-};
+// Each write either lands or fails as busy, leaving the sectors as they were.
+using WriteCase = std::tuple<std::uint64_t, std::uint32_t, bool>;  // first sector, sectors, allowed
 
-void CheckWrites(PosixPlatform& p, FileId drive, const std::vector<WriteCase>& cases) {
-    for (const WriteCase& c : cases) {
-        const std::uint32_t bytes = c.sectors * 512;
+void CheckWrites(posix::PosixPlatform& p, FileId drive, const std::vector<WriteCase>& cases) {
+    for (const auto& [lba, sectors, allowed] : cases) {
+        SCOPED_TRACE(std::to_string(lba) + "+" + std::to_string(sectors));
+        const std::uint32_t bytes = sectors * 512;
+        const std::int64_t offset = static_cast<std::int64_t>(lba * 512);
         Bytes before(bytes), after(bytes);
-        std::uint32_t done = 0;
-        ASSERT_TRUE(p.SeekFile(drive, static_cast<std::int64_t>(c.lba * 512), SeekOrigin::Begin));
-        ASSERT_TRUE(p.ReadFile(drive, before.data(), bytes, done));
-        ASSERT_TRUE(p.SeekFile(drive, static_cast<std::int64_t>(c.lba * 512), SeekOrigin::Begin));
         const Bytes pattern(bytes, 0xC3);
-        EXPECT_EQ(p.WriteFile(drive, pattern.data(), bytes, done), c.allowed) << c.lba << "+" << c.sectors;
-        if (!c.allowed) {
-            EXPECT_EQ(p.LastErrorText(), "Device or resource busy");
-        }
-        ASSERT_TRUE(p.SeekFile(drive, static_cast<std::int64_t>(c.lba * 512), SeekOrigin::Begin));
-        ASSERT_TRUE(p.ReadFile(drive, after.data(), bytes, done));
-        EXPECT_EQ(after, c.allowed ? pattern : before) << c.lba << "+" << c.sectors;
+        std::uint32_t done = 0;
+        ASSERT_TRUE(p.SeekFile(drive, offset, SeekOrigin::Begin) &&
+                    p.ReadFile(drive, before.data(), bytes, done));
+        ASSERT_TRUE(p.SeekFile(drive, offset, SeekOrigin::Begin));
+        EXPECT_EQ(p.WriteFile(drive, pattern.data(), bytes, done), allowed);
+        EXPECT_TRUE(allowed || p.LastErrorText() == "Device or resource busy") << p.LastErrorText();
+        ASSERT_TRUE(p.SeekFile(drive, offset, SeekOrigin::Begin) &&
+                    p.ReadFile(drive, after.data(), bytes, done));
+        EXPECT_TRUE(after == (allowed ? pattern : before));
     }
 }
 
-// The device's use as seen with an empty mount table: what the kernel's
-// exclusive claim alone reveals.
-posix::DeviceUse UseByClaimsOnly(const std::string& device) {
+// The device's use as seen with an empty mount table, "whole" or its ranges
+// in sectors: what the kernel's exclusive claims alone reveal.
+std::string UseByClaimsOnly(const std::string& device) {
     ScratchFolder proc;
     proc.WriteText("self/mountinfo", "");
-    const auto numbers = posix::BlockDeviceAt(device);
-    if (!numbers) return {};
-    return posix::InspectDevice(posix::SystemRoots{"/sys", proc.Path(""), "/dev"}, *numbers);
+    const posix::DeviceUse use =
+        posix::InspectDevice(posix::SystemRoots{"/sys", proc.Path(""), "/dev"},
+                             posix::BlockDeviceAt(device).value_or(posix::DevNumber{}));
+    std::string text = !use.known ? "unknown" : use.wholeInUse ? "whole" : "";
+    for (const posix::ByteRange& r : use.inUse)
+        text += std::to_string(r.first / 512) + "-" + std::to_string(r.end / 512) + " ";
+    return text;
 }
 
-TEST(MountGuardOnLoopDevice, MountedPartitionIsRefusedTheRestWritable) {
-    MountedLoopDisk disk(true);
-    if (!disk.skip.empty()) GTEST_SKIP() << disk.skip;
-    ScopedEnv env("PARTAM_DISKS", disk.device);
-    PosixPlatform p;
-    const FileId drive =
-        p.OpenFile("\\\\.\\PhysicalDrive0", kGenericRead | kGenericWrite, 3, kOpenExisting, 0x80);
-    ASSERT_NE(drive, kNoFile);
-
-    std::uint64_t size = 0;
-    EXPECT_TRUE(p.GetDriveGeometryEx(drive, size));
-    EXPECT_EQ(size, kDiskSectors * 512);
-    DriveLayoutAnswer layout;
-    ASSERT_TRUE(p.GetDriveLayoutEx(drive, 1344, layout));
-    ASSERT_EQ(layout.entries.size(), 4u);
-    EXPECT_EQ(layout.entries[0].startingOffset, std::int64_t{kPartStart} * 512);
-    EXPECT_EQ(p.IdentifyDrive(0)->description, fs::path(disk.device).filename().string());
-
+TEST(MountGuardOnLoopDevice, MountedRangesAreRefusedTheRestWritable) {
+    // Sector 2 of the partition holds the ext2 superblock.
     const std::uint64_t end = kPartStart + kPartSectors;
-    CheckWrites(p, drive,
-                {{0, 1, true},
-                 {kPartStart - 1, 1, true},
-                 {kPartStart - 1, 2, false},
-                 {kPartStart, 1, false},
-                 {kPartStart + 2, 2, false},  // the ext2 superblock
-                 {end - 1, 1, false},
-                 {end, 1, true},
-                 {kDiskSectors - 1, 1, true}});
-
-    const posix::DeviceUse claimed = UseByClaimsOnly(disk.device);
-    EXPECT_TRUE(claimed.known);
-    EXPECT_FALSE(claimed.wholeInUse);
-    ASSERT_EQ(claimed.inUse.size(), 1u);
-    EXPECT_EQ(claimed.inUse[0].first, std::uint64_t{kPartStart} * 512);
-    EXPECT_EQ(claimed.inUse[0].end, end * 512);
-
-    // Decided at each write: once unmounted, the partition is writable.
-    disk.Unmount();
-    CheckWrites(p, drive, {{kPartStart, 1, true}});
-    p.CloseFile(drive);
-}
-
-TEST(MountGuardOnLoopDevice, MountedWholeDeviceIsRefusedEverywhere) {
-    MountedLoopDisk disk(false);
-    if (!disk.skip.empty()) GTEST_SKIP() << disk.skip;
-    ScopedEnv env("PARTAM_DISKS", disk.device);
-    PosixPlatform p;
-    const FileId drive =
-        p.OpenFile("\\\\.\\PhysicalDrive0", kGenericRead | kGenericWrite, 3, kOpenExisting, 0x80);
-    ASSERT_NE(drive, kNoFile);
-    CheckWrites(p, drive, {{0, 1, false}, {kDiskSectors - 1, 1, false}});
-    EXPECT_TRUE(UseByClaimsOnly(disk.device).wholeInUse);
-    p.CloseFile(drive);
+    const std::vector<WriteCase> aroundPartition = {
+        {0, 1, true},           {kPartStart - 1, 1, true},  {kPartStart - 1, 2, false},
+        {kPartStart, 1, false}, {kPartStart + 2, 2, false}, {end - 1, 1, false},
+        {end, 1, true},         {kDiskSectors - 1, 1, true}};
+    const std::tuple<bool, std::vector<WriteCase>, std::string> modes[] = {
+        {true, aroundPartition, "2048-67584 "},
+        {false, {{0, 1, false}, {kPartStart, 1, false}, {kDiskSectors - 1, 1, false}}, "whole"}};
+    for (const auto& [partitioned, writes, claims] : modes) {
+        SCOPED_TRACE(partitioned ? "partition mounted" : "whole device mounted");
+        MountedLoopDisk disk(partitioned);
+        if (!disk.skip.empty()) GTEST_SKIP() << disk.skip;
+        test::ScopedEnv env("PARTAM_DISKS", disk.device);
+        posix::PosixPlatform p;
+        const FileId drive =
+            p.OpenFile("\\\\.\\PhysicalDrive0", kGenericRead | kGenericWrite, 3, kOpenExisting, 0);
+        ASSERT_NE(drive, kNoFile);
+        std::uint64_t size = 0;
+        EXPECT_TRUE(p.GetDriveGeometryEx(drive, size) && size == kDiskSectors * 512) << size;
+        CheckWrites(p, drive, writes);
+        EXPECT_EQ(UseByClaimsOnly(disk.device), claims);
+        // Decided at each write: once unmounted, the same sectors are writable.
+        disk.Unmount();
+        CheckWrites(p, drive, {{kPartStart, 1, true}});
+        p.CloseFile(drive);
+    }
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <optional>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "support/images.h"
 
@@ -16,9 +15,9 @@ namespace partam::test {
 
 class ScratchFolder {
 public:
-    ScratchFolder() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() / ("partam-platform-" + std::to_string(random()));
+    ScratchFolder()
+        : path_(std::filesystem::temp_directory_path() /
+                ("partam-platform-" + std::to_string(std::random_device()()))) {
         std::filesystem::create_directories(path_);
     }
     ~ScratchFolder() {
@@ -61,10 +60,7 @@ public:
 
 private:
     void Set(const std::optional<std::string>& value) {
-        if (value)
-            ::setenv(name_.c_str(), value->c_str(), 1);
-        else
-            ::unsetenv(name_.c_str());
+        value ? ::setenv(name_.c_str(), value->c_str(), 1) : ::unsetenv(name_.c_str());
     }
     std::string name_;
     std::optional<std::string> saved_;
