@@ -2,25 +2,72 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <sstream>
+#include <tuple>
 
-#include "report/listing_fixture.h"
+#include "mbr/partition_list.h"
+#include "support/fake_platform.h"
+#include "support/images.h"
 
 namespace partam::test {
 namespace {
 
-// Entries in slots 0 and 2 of an 80 GB disk.
-Bytes TwoPrimariesInSlotsZeroAndTwo() {
-    return MakeMbr({{0x80, 0x07, 2048, 204800}, {}, {0, 0x0C, 206848, 1843200}});
+// Drive n of 156,301,488 sectors (80 GB: 9729 cylinders and a bit) holding
+// image; the image only needs the sectors that are read.
+FakeFile& AddImageDrive(FakePlatform& platform, int n, Bytes image, std::uint64_t sectors = 156301488) {
+    FakeFile& f = platform.AddDrive(n, 1);
+    f.data = std::move(image);
+    f.geometry->cylinders = static_cast<std::int64_t>(sectors / (255 * 63));
+    f.geometryEx = sectors * 512;
+    f.identity = DriveIdentity{"SATA", "Partam Test Disk"};
+    return f;
 }
 
-// A primary, then an extended partition at 2048 with two logical partitions.
-Bytes ExtendedWithTwoLogicals() {
-    Bytes image = MakeMbr({{0x80, 0x07, 63, 1000}, {0, 0x0F, 2048, 8192}});
-    PutSector(image, 2048, MakeMbr({{0, 0x07, 63, 2000}, {0, 0x05, 4096, 2063}}, 0, true, false));
-    PutSector(image, 6144, MakeMbr({{0, 0x83, 63, 2000}}, 0, true, false));
-    return image;
+// The drives of a platform read through the real disk object and MBR reader.
+struct ListingRun {
+    // The disk object counts the drives when it is made: add them first.
+    mDisk& Disk() {
+        if (!disk) disk = std::make_unique<mDisk>(platform, 0, false, TableReaders{ReadMbrTable, {}});
+        return *disk;
+    }
+    // What f writes with a report context in a frame style.
+    std::string Capture(const std::function<void(ReportContext&)>& f, int style = 3, std::uint32_t cp = 437) {
+        const FrameChars frame = SetFrameStyle(style, cp);
+        SizeFormatter sizes(platform);
+        ReportContext report{platform, Disk(), frame, sizes};
+        platform.TakeOutput();
+        f(report);
+        return platform.TakeOutput();
+    }
+    std::string Show(const ListingOptions& o, int style = 1, std::uint32_t cp = 437) {
+        return Capture([&](ReportContext& r) { ShowMBR(r, o); }, style, cp);
+    }
+
+    FakePlatform platform;
+    std::unique_ptr<mDisk> disk;
+};
+
+// Expected listings are written with UTF-8 box characters; this gives the
+// bytes of a frame style on a console code page.
+std::string InStyle(const std::string& boxText, int style, std::uint32_t codePage = 437) {
+    if (codePage == 65001 && style != 3) return boxText;
+    // Box character, then its byte in styles 1, 2 and 3.
+    static const std::pair<const char*, const char*> kRoles[] = {
+        {"\u2552", "\xD5\xDA "}, {"\u2555", "\xB8\xBF "}, {"\u2558", "\xD4\xC0 "},
+        {"\u255B", "\xBE\xD9 "}, {"\u2550", "\xCD\xC4-"}, {"\u2502", "\xB3\xB3 "},
+        {"\u2500", "\xC4\xC4-"}, {"\u251C", "\xC3\xC3 "}, {"\u2524", "\xB4\xB4 "},
+    };
+    std::string out = boxText;
+    for (const auto& [box, bytes] : kRoles)
+        for (std::size_t at; (at = out.find(box)) != std::string::npos;)
+            out.replace(at, 3, 1, bytes[style - 1]);
+    return out;
 }
+
+// Entries in slots 0 and 2 of an 80 GB disk.
+Bytes TwoPrimaries() { return MakeMbr({{0x80, 0x07, 2048, 204800}, {}, {0, 0x0C, 206848, 1843200}}); }
 
 const char kTwoPrimaries[] = R"(
 ╒═════════════════════════════════════════════════════════════════════════════╕
@@ -38,65 +85,63 @@ const char kTwoPrimaries[] = R"(
 ╘═════════════════════════════════════════════════════════════════════════════╛
 )";
 
-const char kEmptyDiskTwo[] = R"(
+// Until its table is read a GPT disk shows its head without rows.
+const char kGptDisk[] = R"(
 ╒═════════════════════════════════════════════════════════════════════════════╕
-│ Disk: 2                         MBR/GPT:         MBR                        │
-│   Size:        74.53GB          CHS:             9729 255 63                │
-│   Sectors:     156301488        Disk Signature:  0xA1B2C3D4                 │
-│   Partitions:  0                Partition Order:                            │
+│ Disk: 1                         MBR/GPT:         GPT                        │
 │   Media Type:  Fixed            Interface:       SATA                       │
 │   Description: Partam Test Disk                                             │
 ├─────────────────────────────────────────────────────────────────────────────┤
-│Pos Idx Type/Name Size Boot Hide  Start Sector  Total Sectors  DL Vol Label  │
-├─── ─── ───────── ──── ──── ──── ────────────── ────────────── ── ───────────┤
-│  No partitions found on this disk                                           │
+│Pos    GPT Type         FSType   LBA Start   Size Reqd R/O Hide  DL Vol Label│
+├─── ─────────────────── ────── ───────────── ──── ──── ─── ────  ── ─────────┤
 ╘═════════════════════════════════════════════════════════════════════════════╛
 )";
 
-TEST(ListingTest, MbrDiskInEachFrameStyle) {
-    struct Case {
-        int style;
-        std::uint32_t codePage;
-    };
-    const Case cases[] = {{1, 437}, {2, 850}, {3, 437}, {3, 65001}, {1, 65001}};
-    for (const Case& c : cases) {
+TEST(ListingTest, MbrAndGptDisksInEachFrameStyle) {
+    const std::pair<int, std::uint32_t> cases[] = {{1, 437}, {2, 850}, {3, 437}, {3, 65001}, {1, 65001}};
+    for (const auto& [style, codePage] : cases) {
         ListingRun run;
-        AddImageDrive(run.platform, 0, TwoPrimariesInSlotsZeroAndTwo());
-        const std::string out = run.Show(ListingOptions{}, c.style, c.codePage);
-        EXPECT_EQ(out, InStyle(kTwoPrimaries, c.style, c.codePage))
-            << "style " << c.style << " cp " << c.codePage;
-        EXPECT_EQ(WrongWidthLines(out, c.codePage == 65001), "");
+        AddImageDrive(run.platform, 0, TwoPrimaries());
+        AddImageDrive(run.platform, 1, MakeMbr({{0, 0xEE, 1, 0xFFFFFFFF}}));
+        EXPECT_EQ(run.Show(ListingOptions{-1, 1, ""}, style, codePage),
+                  InStyle(std::string(kTwoPrimaries) + kGptDisk, style, codePage))
+            << "style " << style << " cp " << codePage;
     }
-}
-
-TEST(ListingTest, AllDisksSkipsTheOneThatIsNotReady) {
-    ListingRun run;
-    AddImageDrive(run.platform, 0, TwoPrimariesInSlotsZeroAndTwo());
-    AddImageDrive(run.platform, 1, TwoPrimariesInSlotsZeroAndTwo()).geometry.reset();  // no medium
-    AddImageDrive(run.platform, 2, MakeMbr({}, 0xA1B2C3D4));
-    const std::string expected = InStyle(std::string(kTwoPrimaries) + kEmptyDiskTwo, 3);
-
-    ListingOptions all;
-    all.disk = -1;
-    EXPECT_EQ(run.Show(all, 3), expected);
-    ListingOptions noDiskGiven;
-    noDiskGiven.diskGiven = 0;
-    EXPECT_EQ(run.Show(noDiskGiven, 3), expected);
-
-    ListingOptions one;
-    one.disk = 2;
-    EXPECT_EQ(run.Show(one, 3), InStyle(kEmptyDiskTwo, 3));
-    one.disk = 1;
-    EXPECT_EQ(run.Show(one, 3), "");
-    one.disk = 7;  // no such disk
-    EXPECT_EQ(run.Show(one, 3), "");
 }
 
 // What follows the column underline: the rows and the bottom border.
 std::string RowsOf(const std::string& listing) {
-    const std::string underline = InStyle("\u251C\u2500\u2500\u2500 ", 1);
-    const std::size_t at = listing.find('\n', listing.find(underline));
-    return at == std::string::npos ? listing : listing.substr(at + 1);
+    return listing.substr(listing.find('\n', listing.find(InStyle("\u251C\u2500\u2500\u2500 ", 1))) + 1);
+}
+
+const char kBottom[] = "╘═════════════════════════════════════════════════════════════════════════════╛\n";
+
+// The indexes of the disks a listing shows, in order.
+std::string DisksListed(const std::string& listing) {
+    std::string disks;
+    for (std::size_t at = 0; (at = listing.find("Disk: ", at)) != std::string::npos; at += 6)
+        disks += listing[at + 6];
+    return disks;
+}
+
+TEST(ListingTest, SelectsDisksAndSkipsThoseNotReady) {
+    ListingRun run;
+    AddImageDrive(run.platform, 0, TwoPrimaries());
+    AddImageDrive(run.platform, 1, TwoPrimaries()).geometry.reset();  // no medium
+    // A description too long for its field pushes the side outward.
+    const std::string name(70, 'D');
+    AddImageDrive(run.platform, 2, MakeMbr({})).identity = DriveIdentity{"SATA", name};
+    const std::tuple<std::int32_t, std::int32_t, const char*, const char*> cases[] = {
+        {-1, 1, "", "02"}, {1, 0, "", "02"}, {1, 1, "", ""},
+        {2, 1, "", "2"},   {7, 1, "", ""},   {999, 1, "missing.vhd", ""}};
+    // A virtual disk file that is not there lists nothing of the disk still selected.
+    for (const auto& [disk, diskGiven, file, expected] : cases)
+        EXPECT_EQ(DisksListed(run.Show(ListingOptions{disk, diskGiven, file})), expected) << disk;
+    const std::string diskTwo = run.Show(ListingOptions{2, 1, ""});
+    EXPECT_NE(diskTwo.find(InStyle("\n│   Description: " + name + "│\n", 1)), std::string::npos);
+    EXPECT_EQ(RowsOf(diskTwo), InStyle(std::string("│  No partitions found on this disk") +
+                                           std::string(43, ' ') + "│\n" + kBottom,
+                                       1));
 }
 
 TEST(ListingTest, LogicalPartitionsOnlyWithExtended) {
@@ -108,116 +153,142 @@ TEST(ListingTest, LogicalPartitionsOnlyWithExtended) {
         R"(│ L1  -  07-NTFS   1.0M  No   No           2,111          2,000    <None>     │
 │ L2  -  83-Linux  1.0M  No   No           6,207          2,000    <None>     │
 )";
-    const std::string bottom =
-        R"(╘═════════════════════════════════════════════════════════════════════════════╛
-)";
+    Bytes image = MakeMbr({{0x80, 0x07, 63, 1000}, {0, 0x0F, 2048, 8192}});
+    PutSector(image, 2048, MakeMbr({{0, 0x07, 63, 2000}, {0, 0x05, 4096, 2063}}, 0, true, false));
+    PutSector(image, 6144, MakeMbr({{0, 0x83, 63, 2000}}, 0, true, false));
     ListingRun run;
-    AddImageDrive(run.platform, 0, ExtendedWithTwoLogicals());
+    AddImageDrive(run.platform, 0, image);
     ListingOptions options;
-    const std::string out = run.Show(options);
-    EXPECT_NE(out.find("Partitions:  2                Partition Order: 1 2                        "),
-              std::string::npos);
-    EXPECT_EQ(RowsOf(out), InStyle(primaries + bottom, 1));
+    EXPECT_EQ(RowsOf(run.Show(options)), InStyle(primaries + kBottom, 1));
     options.extendedOnly = true;
-    EXPECT_EQ(RowsOf(run.Show(options)), InStyle(primaries + logicals + bottom, 1));
+    EXPECT_EQ(RowsOf(run.Show(options)), InStyle(primaries + logicals + kBottom, 1));
 }
 
 TEST(ListingTest, CorruptTableListsWhatWasReadThenWarns) {
     ListingRun run;
     AddImageDrive(run.platform, 0,
                   MakeMbr({{0, 0x72, 0, 0}, {0, 0x65, 0, 0}, {0, 0x79, 0, 0}, {0, 0x0D, 0, 0}}));
-    const std::string out = run.Show(ListingOptions{});
-    EXPECT_EQ(RowsOf(out),
-              InStyle(R"(│ 1   1  72-UNKNWN   0B  No   No               0              0    <None>     │
+    EXPECT_EQ(
+        RowsOf(run.Show(ListingOptions{})),
+        InStyle(std::string(R"(│ 1   1  72-UNKNWN   0B  No   No               0              0    <None>     │
 │ 2   2  65-NOVELL   0B  No   No               0              0    <None>     │
 │ 3   3  79-UNKNWN   0B  No   No               0              0    <None>     │
 │ 4   4  0D-UNKNWN   0B  No   No               0              0    <None>     │
 │                                                                             │
 │ ** Warning** The partition table on disk 0 appears to be corrupt!           │
 │    There will be limited partition functionality due to this discrepancy    │
-╘═════════════════════════════════════════════════════════════════════════════╛
-)",
-                      1));
-    EXPECT_EQ(WrongWidthLines(out), "");
+)") + kBottom,
+                1));
 }
 
-TEST(ListingTest, GptDiskShowsItsHeadWithoutRows) {
-    ListingRun run;
-    AddImageDrive(run.platform, 0, MakeMbr({{0, 0xEE, 1, 0xFFFFFFFF}}));
-    const std::string out = run.Show(ListingOptions{});
-    EXPECT_EQ(out, InStyle(R"(
-╒═════════════════════════════════════════════════════════════════════════════╕
-│ Disk: 0                         MBR/GPT:         GPT                        │
-│   Media Type:  Fixed            Interface:       SATA                       │
-│   Description: Partam Test Disk                                             │
-├─────────────────────────────────────────────────────────────────────────────┤
-│Pos    GPT Type         FSType   LBA Start   Size Reqd R/O Hide  DL Vol Label│
-├─── ─────────────────── ────── ───────────── ──── ──── ─── ────  ── ─────────┤
-╘═════════════════════════════════════════════════════════════════════════════╛
-)",
-                           1));
-}
-
-// The free-space rows of a disk, in style 3.
-std::string FreeSpaceRows(const std::vector<EntrySpec>& slots, std::uint64_t diskSectors) {
-    ListingRun run;
-    AddImageDrive(run.platform, 0, MakeMbr(slots), diskSectors);
-    ListingOptions options;
-    options.freeSpace = true;
-    std::istringstream lines(run.Show(options, 3));
-    std::string line, rows;
-    while (std::getline(lines, line))
-        if (line.find("Freespace") != std::string::npos) rows += line + "\n";
-    return rows;
-}
-
+// Free space shows before a first partition past sector 64, between two
+// partitions more than one sector apart, and after the last one.
 TEST(ListingTest, FreeSpaceRows) {
-    const std::string before2048 =
-        "  Freespace        992K                       63          1,984                \n";
-    struct Case {
-        const char* name;
-        std::vector<EntrySpec> slots;
-        std::uint64_t diskSectors;
-        std::string expected;
+    const std::string rows[] = {
+        "  Freespace        992K                       63          1,984                \n",
+        "  Freespace        512B                       63              1                \n",
+        "  Freespace        512B                    3,049              1                \n",
+        "  Freespace        3.4M                    3,049          6,951                \n",
     };
-    const Case cases[] = {
-        {"first at 2048", {{0, 7, 2048, 1000}}, 3049, before2048},
-        {"first at 63", {{0, 7, 63, 1000}}, 1064, ""},
-        {"first at 64", {{0, 7, 64, 1000}}, 1065, ""},
-        {"first at 65",
-         {{0, 7, 65, 1000}},
-         1066,
-         "  Freespace        512B                       63              1                \n"},
-        {"adjacent", {{0, 7, 2048, 1000}, {0, 7, 3048, 1000}}, 4049, before2048},
-        {"one-sector gap", {{0, 7, 2048, 1000}, {0, 7, 3049, 1000}}, 4050, before2048},
-        {"two-sector gap",
-         {{0, 7, 2048, 1000}, {0, 7, 3050, 1000}},
-         4051,
-         before2048 + "  Freespace        512B                    3,049              1                \n"},
-        {"trailing",
-         {{0, 7, 2048, 1000}},
-         10000,
-         before2048 + "  Freespace        3.4M                    3,049          6,951                \n"},
+    const std::tuple<std::vector<EntrySpec>, std::uint64_t, std::string> cases[] = {
+        {{{0, 7, 2048, 1000}}, 3049, rows[0]},
+        {{{0, 7, 63, 1000}}, 1064, ""},
+        {{{0, 7, 64, 1000}}, 1065, ""},
+        {{{0, 7, 65, 1000}}, 1066, rows[1]},
+        {{{0, 7, 2048, 1000}, {0, 7, 3048, 1000}}, 4049, rows[0]},
+        {{{0, 7, 2048, 1000}, {0, 7, 3049, 1000}}, 4050, rows[0]},
+        {{{0, 7, 2048, 1000}, {0, 7, 3050, 1000}}, 4051, rows[0] + rows[2]},
+        {{{0, 7, 2048, 1000}}, 10000, rows[0] + rows[3]},
     };
-    for (const Case& c : cases) EXPECT_EQ(FreeSpaceRows(c.slots, c.diskSectors), c.expected) << c.name;
+    for (const auto& [slots, diskSectors, expected] : cases) {
+        ListingRun run;
+        AddImageDrive(run.platform, 0, MakeMbr(slots), diskSectors);
+        std::istringstream lines(run.Show(ListingOptions{0, 1, "", true}, 3));
+        std::string line, found;
+        while (std::getline(lines, line))
+            if (line.find("Freespace") != std::string::npos) found += line + "\n";
+        EXPECT_EQ(found, expected) << slots.back().start << " on " << diskSectors;
+    }
 }
 
-TEST(ListingTest, TooLongDescriptionPushesTheSideOutward) {
+TEST(ListingTest, CodePageTableFollowsTheLastDiskWithoutTheControlLine) {
     ListingRun run;
-    const std::string name(70, 'D');
-    AddImageDrive(run.platform, 0, TwoPrimariesInSlotsZeroAndTwo()).identity = DriveIdentity{"SATA", name};
-    EXPECT_EQ(WrongWidthLines(run.Show(ListingOptions{}, 3)), "88:     Description: " + name + " \n");
-}
-
-TEST(ListingTest, AsciiMapFollowsTheLastDisk) {
-    ListingRun run;
-    AddImageDrive(run.platform, 0, TwoPrimariesInSlotsZeroAndTwo());
+    AddImageDrive(run.platform, 0, TwoPrimaries());
+    run.platform.codePage = 850;
     ListingOptions options;
     options.asciiMap = true;
+    // Group 8 (backspace, tab, line feed, ...) leaves an empty line.
+    const std::string head = InStyle(kTwoPrimaries, 3) + "\nCodepage= 850\n  0 " + '\0' +
+                             "      1 \x01      2 \x02      3 \x03      4 \x04      5 \x05      6 \x06  "
+                             "    7 \x07    \n\n 16 ";
     const std::string out = run.Show(options, 3);
-    const std::string listing = InStyle(kTwoPrimaries, 3);
-    ASSERT_EQ(out.compare(0, listing.size(), listing), 0);
-    EXPECT_EQ(out.compare(listing.size(), 15, "\nCodepage= 437\n"), 0);
+    EXPECT_EQ(out.substr(0, head.size()), head);
+    EXPECT_EQ(out.substr(out.size() - 11), "255 \xFF    \n\n");
+    // 31 groups of 8 codes of 9 characters, 32 line ends and the closing one.
+    EXPECT_EQ(out.size(), InStyle(kTwoPrimaries, 3).size() + 15 + 31 * 72 + 32 + 1);
+}
+
+TEST(ListingRowsTest, PartitionRowsFramedAndForTheBackupDisplay) {
+    // The disk has primary 1 with the letter C. Only the low 32 bits of a
+    // place are shown.
+    const struct {
+        int number, mode;
+        std::uint64_t start, sectors;
+        std::uint32_t type;
+        const char* typeName;
+        std::uint32_t position, slot;
+        int isPrimary, active, hidden;
+        char letter;
+        const char* label;
+        bool virtualDisk;
+        std::string expected;
+    } cases[] = {
+        {1, 0, 2048, 204800, 7, "NTFS", 1, 0, 1, 1, 0, 0, "SYSTEM", false,
+         "  1   1  07-NTFS   100M  Yes  No           2,048        204,800 C: SYSTEM      \n"},
+        {2, 0, 2048, 204800, 0x17, "NTFS", 4, 3, 1, 0, 1, 0, "ABCDEFGHIJKLMN", false,
+         "  4   4  17-NTFS   100M  No   Yes          2,048        204,800    ABCDEFGHIJK \n"},
+        {1, 0, 2048, 204800, 7, "EXTENDED", 1, 0, 1, 1, 0, 0, "", true,
+         "  1   1  07-EXTEND 100M  Yes  No           2,048        204,800 NA <None>      \n"},
+        {5, 0, 2048, 204800, 7, "NTFS", 3, 0, 0, 0, 0, 'F', "", false,
+         "  L3  -  07-NTFS   100M  No   No           2,048        204,800 F: <None>      \n"},
+        {10, 0, 2048, 204800, 7, "NTFS", 12, 0, 0, 0, 0, 0, "", false,
+         " L12  -  07-NTFS   100M  No   No           2,048        204,800    <None>      \n"},
+        {1, 1, 2048, 204800, 7, "NTFS", 1, 0, 1, 1, 0, 0, "", false,
+         "\n  1   1  07-NTFS    100M  Yes    No           2,048         204,800"},
+        {4, 1, 0x1FFFFFFFF, 3, 0x1C, "FAT32XL", 4, 2, 1, 0, 1, 0, "", false,
+         "\n  4   3  1C-FAT32XL 1.5K  No     Yes  4,294,967,295               3"},
+    };
+    for (const auto& c : cases) {
+        ListingRun run;
+        AddImageDrive(run.platform, 0, MakeMbr({{0x80, 0x07, 2048, 204800}, {0, 0x07, 206848, 1000}}));
+        run.Disk().GetPartition(1, false)->driveLetter = 'C';
+        run.Disk().isVirtual = c.virtualDisk;
+        mPart p;
+        std::tie(p.start, p.sectors, p.bytes, p.type, p.typeName) =
+            std::tuple(c.start, c.sectors, c.sectors * 512, c.type, c.typeName);
+        std::tie(p.position, p.slot, p.isPrimary, p.active, p.hidden) =
+            std::tuple(c.position, c.slot, c.isPrimary, c.active, c.hidden);
+        std::tie(p.driveLetter, p.volumeLabel) = std::tuple(c.letter, c.label);
+        EXPECT_EQ(run.Capture([&](ReportContext& r) { ShowPartitionRow(r, c.number, p, c.mode); }),
+                  c.expected)
+            << c.number << " mode " << c.mode;
+    }
+}
+
+TEST(ListingRowsTest, GptRowsAndDriveLetters) {
+    ListingRun run;
+    AddImageDrive(run.platform, 0, MakeMbr({{0, 0x07, 2048, 1000}}));
+    run.Disk().GetPartition(1, false)->driveLetter = 'E';
+    EXPECT_EQ(run.Capture([](ReportContext& r) {
+        ShowGptRow(r, 12, GptRow{2048, 104857600, "Basic Data", "NTFS", 0, "Data"});
+        ShowGptRow(
+            r, 1,
+            GptRow{1234567890123, 10737418240, "Microsoft Reserved Partition", "FAT32X", 1, "ABCDEFGHIJKL"});
+        r.disk.isVirtual = 1;
+        EXPECT_EQ(DriveLetterText(r, 1), "NA");
+    }),
+              " 12  Basic Data           NTFS           2048 100M  No  No   No      Data      \n"
+              "  1  Microsoft Reserved   FAT32 1234567890123  10G  No  Yes  No   E: ABCDEFGHI \n");
 }
 
 }  // namespace
