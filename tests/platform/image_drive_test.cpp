@@ -1,4 +1,4 @@
-// Drive lists, and the answers derived for disk images and drive layouts.
+// Drive paths, and the answers derived for disk images and drive layouts.
 #include "platform/image_drive.h"
 
 #include <gtest/gtest.h>
@@ -16,43 +16,23 @@ using test::Bytes;
 using test::MakeMbr;
 using test::PutSector;
 
-TEST(DiskList, EntriesSkipEmptyOnesAndKeepDriveLetters) {
-    const std::tuple<const char*, char, std::vector<std::string>> cases[] = {
-        {":::", ':', {}},
-        {"/tmp/a.img::/dev/loop3:", ':', {"/tmp/a.img", "/dev/loop3"}},
-        {"C:\\images\\a.img;;D:\\b c.img", ';', {"C:\\images\\a.img", "D:\\b c.img"}}};
-    for (const auto& [value, separator, entries] : cases) {
-        SCOPED_TRACE(value);
-        EXPECT_EQ(SplitDiskList(value, separator), entries);
-        const int count = static_cast<int>(entries.size());
-        for (int n = -1; n <= count; ++n)
-            EXPECT_EQ(DiskListEntry(value, separator, n),
-                      n >= 0 && n < count ? std::optional(entries[n]) : std::nullopt);
-    }
-}
-
 TEST(DiskList, PhysicalDriveNumberOfPath) {
-    const std::pair<const char*, int> drives[] = {{"\\\\.\\PhysicalDrive19", 19},
-                                                  {"\\\\.\\physicaldrive7", 7},
-                                                  {"//./PhysicalDrive2", 2},
-                                                  {"\\\\.\\PhysicalDrive123456", 123456}};
-    for (const auto& [path, number] : drives) EXPECT_EQ(PhysicalDriveNumber(path), number) << path;
+    for (const char* path : {"\\\\.\\PhysicalDrive7", "\\\\.\\physicaldrive7", "//./PhysicalDrive7"})
+        EXPECT_EQ(PhysicalDriveNumber(path), 7) << path;
+    EXPECT_EQ(PhysicalDriveNumber("\\\\.\\PhysicalDrive123456"), 123456);
     for (const char* path : {"\\\\.\\PhysicalDrive1234567", "\\\\.\\PhysicalDrive", "\\\\.\\PhysicalDrive01",
                              "\\\\.\\PhysicalDrive-1", "\\\\.\\PhysicalDrive1 ", "\\\\?\\PhysicalDrive1",
                              "PhysicalDrive1", "/dev/sda"})
         EXPECT_EQ(PhysicalDriveNumber(path), std::nullopt) << path;
 }
 
-SectorReader ReaderOf(const Bytes& image) {
-    return [&image](std::uint64_t lba, std::uint8_t* sector) {
+ComputedLayout LayoutOf(const Bytes& image, std::uint64_t sectors = 0) {
+    const SectorReader read = [&image](std::uint64_t lba, std::uint8_t* sector) {
         if ((lba + 1) * 512 > image.size()) return false;
         std::memcpy(sector, image.data() + lba * 512, 512);
         return true;
     };
-}
-
-ComputedLayout LayoutOf(const Bytes& image, std::uint64_t sectors = 0) {
-    return ComputeDriveLayout(ReaderOf(image), sectors ? sectors : image.size() / 512);
+    return ComputeDriveLayout(read, sectors ? sectors : image.size() / 512);
 }
 
 // type, start and length in bytes, number, hidden sectors, boot
@@ -97,18 +77,26 @@ TEST(ComputeDriveLayout, FourEntriesPerTableInChainOrder) {
                                 R(0x83, 1548, 300, 3, 48, true), R(0x05, 1000, 100, 0, 0), kEmpty, kEmpty}));
 }
 
-TEST(ComputeDriveLayout, BrokenChainsEnd) {
-    Bytes unsigned_ = ExtendedImage();
+TEST(ComputeDriveLayout, BrokenChainsEndAndDisksWithoutAnMbr) {
+    Bytes unsigned_ = ExtendedImage(), unreadable = ExtendedImage();
     unsigned_[1500 * 512 + 511] = 0;
-    Bytes unreadable = ExtendedImage();
     unreadable.resize(1200 * 512);  // the second EBR lies past the readable end
+    Bytes ntfs(3000 * 512, 0), fat32 = ntfs;
+    std::memcpy(ntfs.data(), "\xEB\x52\x90NTFS    ", 11);
+    fat32[0] = 0xEB;
+    std::memcpy(fat32.data() + 82, "FAT32   ", 8);
     const std::tuple<const char*, Bytes, std::size_t> cases[] = {
         {"loop back to the first record", ExtendedImage(0), 12},
         {"link outside the disk", ExtendedImage(4000), 12},
         {"record without signature", unsigned_, 8},
-        {"unreadable record", unreadable, 8}};
+        {"unreadable record", unreadable, 8},
+        {"MBR without signature", MakeMbr({{0, 0x07, 63, 10}}, 1, false), 0},
+        {"blank", Bytes(512, 0), 0}};
     for (const auto& [name, image, entries] : cases)
         EXPECT_EQ(LayoutOf(image, 3000).answer.entries.size(), entries) << name;
+    // A disk formatted whole has one entry spanning it.
+    EXPECT_EQ(Rows(LayoutOf(ntfs).answer), std::vector<Row>{R(0x07, 0, 3000, 1, 0)});
+    EXPECT_EQ(Rows(LayoutOf(fat32).answer), std::vector<Row>{R(0x0C, 0, 3000, 1, 0)});
 }
 
 TEST(ComputeDriveLayout, EndlessChainStopsAtTheBound) {
@@ -129,47 +117,24 @@ TEST(ComputeDriveLayout, EndlessChainStopsAtTheBound) {
     EXPECT_EQ(entries[entries.size() - 4].partitionNumber, kMaxExtendedTables);
 }
 
-TEST(ComputeDriveLayout, DisksWithoutAnMbr) {
-    const Bytes blank(512 * 64, 0);
-    Bytes noSignature = MakeMbr({{0, 0x07, 63, 10}}, 1, false);
-    noSignature.resize(blank.size());
-    Bytes ntfs = blank, fat32 = blank;
-    std::memcpy(ntfs.data(), "\xEB\x52\x90NTFS    ", 11);
-    fat32[0] = 0xEB;
-    std::memcpy(fat32.data() + 82, "FAT32   ", 8);
-    // A disk formatted whole has one entry spanning it.
-    const std::tuple<const char*, Bytes, std::vector<Row>> cases[] = {
-        {"blank", blank, {}},
-        {"no signature", noSignature, {}},
-        {"NTFS", ntfs, {R(0x07, 0, 64, 1, 0)}},
-        {"FAT32", fat32, {R(0x0C, 0, 64, 1, 0)}}};
-    for (const auto& [name, image, rows] : cases) EXPECT_EQ(Rows(LayoutOf(image).answer), rows) << name;
-}
-
 TEST(AnswerLayout, ProtectiveMbrAnswersOnlyTheExtendedFormWithNoEntries) {
-    Bytes image = MakeMbr({{0, 0xEE, 1, 0xFFFFFFFF}});
-    image.resize(100 * 512);
-    const ComputedLayout gpt = LayoutOf(image);
-    EXPECT_TRUE(gpt.gpt);
+    const ComputedLayout gpt = LayoutOf(MakeMbr({{0, 0xEE, 1, 0xFFFFFFFF}}), 100);
     DriveLayoutAnswer out;
     out.entries.resize(3);
-    EXPECT_TRUE(AnswerLayoutEx(gpt, 1344, out));
-    EXPECT_TRUE(out.entries.empty());
+    EXPECT_TRUE(gpt.gpt && AnswerLayoutEx(gpt, 1344, out) && out.entries.empty());
     EXPECT_FALSE(AnswerLayout(gpt, 1344, out));
 }
 
+// Fixed media of 255 heads and 63 sectors per track, whole cylinders only.
 TEST(ImageAnswers, GeometryAndIdentity) {
-    const std::pair<std::uint64_t, std::int64_t> cylinders[] = {
-        {255 * 63 * 512 - 1, 0}, {255 * 63 * 512, 1}, {2ull << 40, 267349}};
-    for (const auto& [bytes, expected] : cylinders) {
-        const DiskGeometry g = ImageGeometry(bytes);
-        EXPECT_EQ(std::make_tuple(g.cylinders, g.mediaType, g.tracksPerCylinder, g.sectorsPerTrack,
-                                  g.bytesPerSector),
-                  std::make_tuple(expected, 12u, 255u, 63u, 512u));
-    }
-    EXPECT_EQ(ImageIdentity("/tmp/disks/one.img", "/").bus, "File");
-    EXPECT_EQ(ImageIdentity("plain.img", "/").description, "plain.img");
-    EXPECT_EQ(ImageIdentity("C:\\disks/sub\\two.img", "\\/").description, "two.img");
+    const DiskGeometry g = ImageGeometry(2ull << 40);
+    EXPECT_EQ(
+        std::make_tuple(g.cylinders, g.mediaType, g.tracksPerCylinder, g.sectorsPerTrack, g.bytesPerSector),
+        std::make_tuple(267349, 12u, 255u, 63u, 512u));
+    EXPECT_EQ(ImageGeometry(255 * 63 * 512 - 1).cylinders, 0);
+    EXPECT_EQ(ImageGeometry(255 * 63 * 512).cylinders, 1);
+    const DriveIdentity identity = ImageIdentity("C:\\disks/sub\\two.img", "\\/");
+    EXPECT_EQ(identity.bus + " " + identity.description, "File two.img");
 }
 
 }  // namespace

@@ -1,19 +1,28 @@
-// The write guard's parsing and decisions, against a made-up /sys and /proc.
+// The write guard's parsing and decisions, against a made-up /sys and /proc
+// and on a real loop device.
 #include "platform/posix/mount_guard.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <functional>
+#include <thread>
 
 #include "platform/posix/block_devices.h"
+#include "platform/posix/posix_platform.h"
 #include "scratch.h"
+#include "support/images.h"
 
 namespace partam::posix {
 namespace {
 
+using test::Bytes;
+using test::ScratchFolder;
 namespace fs = std::filesystem;
 constexpr std::uint64_t kS = 512;
 
@@ -50,16 +59,13 @@ TEST(MountGuard, ParsesMountInfoAndSwaps) {
 // A disk sda (8:0) with partitions sda1 at 2048 (4096 sectors), sda2 at
 // 10240 (2048) and sda3 at 20480 (1000).
 struct FakeSystem {
-    test::ScratchFolder dir;
+    ScratchFolder dir;
     SystemRoots roots{dir.Path("sys"), dir.Path("proc"), dir.Path("dev")};
     const std::string disk =
         dir.Path("sys/devices/pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0/block/sda");
 
     FakeSystem() {
         Device("", "8:0", "409600");
-        dir.WriteText(disk + "/removable", "0\n");
-        dir.WriteText(disk + "/device/vendor", "ATA     \n");
-        dir.WriteText(disk + "/device/model", "Samsung SSD 860  \n");
         const char* parts[][2] = {{"2048", "4096"}, {"10240", "2048"}, {"20480", "1000"}};
         for (int i = 1; i <= 3; ++i) {
             const std::string name = "/sda" + std::to_string(i);
@@ -86,36 +92,34 @@ struct FakeSystem {
     }
 };
 
-TEST(MountGuard, InspectsPartitionsOfTheDisk) {
-    FakeSystem system;
-    DeviceUse use = InspectDevice(system.roots, {8, 0});
-    EXPECT_TRUE(use.known && !use.wholeInUse && use.inUse.empty());
-
-    // sda1 mounted; sda2 holds a device-mapper volume; sda3 is free.
-    system.Mounted("50 26 8:1 / /data rw - ext4 /dev/sda1 rw\n");
-    system.dir.WriteText(system.disk + "/sda2/holders/dm-0", "");
-    use = InspectDevice(system.roots, {8, 0});
-    EXPECT_TRUE(use.known && !use.wholeInUse);
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;
-    for (const ByteRange& r : use.inUse) ranges.emplace_back(r.first / kS, r.end / kS);
-    std::sort(ranges.begin(), ranges.end());
-    EXPECT_EQ(ranges, (decltype(ranges){{2048, 6144}, {10240, 12288}}));
-
-    // A partition opened as a device of its own is whole-in-use when held.
-    EXPECT_TRUE(InspectDevice(system.roots, {8, 2}).wholeInUse);
-    system.Mounted("50 26 8:0 / /data rw - ext4 /dev/sda rw\n");
-    EXPECT_TRUE(InspectDevice(system.roots, {8, 0}).wholeInUse);
+// What a device has in use: "unknown", "whole", or its ranges in sectors.
+std::string Summary(const DeviceUse& use) {
+    std::string text = !use.known ? "unknown" : use.wholeInUse ? "whole" : "";
+    for (const ByteRange& r : use.inUse)
+        text += " " + std::to_string(r.first / kS) + "-" + std::to_string(r.end / kS);
+    return text;
 }
 
-TEST(MountGuard, UnknownStateRefusesEverything) {
-    const std::pair<unsigned, std::function<void(FakeSystem&)>> cases[] = {
-        {16, [](FakeSystem&) {}},  // not in /sys
-        {0, [](FakeSystem& s) { fs::remove(s.dir.Path("proc/self/mountinfo")); }},
-        {0, [](FakeSystem& s) { s.dir.WriteText(s.disk + "/sda3/start", "lots\n"); }}};
-    for (const auto& [minor, change] : cases) {
+TEST(MountGuard, InspectsTheDiskAndItsPartitions) {
+    // name, device mounted (nothing: no mount table), sda2 held, sda3's start, device asked, in use
+    const std::tuple<const char*, const char*, bool, const char*, unsigned, std::string> cases[] = {
+        {"nothing in use", "", false, "20480", 0, ""},
+        {"sda1 mounted, sda2 held", "8:1", true, "20480", 0, " 2048-6144 10240-12288"},
+        // A partition opened as a device of its own is whole-in-use when held.
+        {"held partition", "", true, "20480", 2, "whole"},
+        {"disk mounted", "8:0", false, "20480", 0, "whole"},
+        // When the system cannot tell, nothing may be written.
+        {"not in /sys", "", false, "20480", 16, "unknown"},
+        {"no mount table", nullptr, false, "20480", 0, "unknown"},
+        {"unreadable start", "", false, "lots", 0, "unknown"}};
+    for (const auto& [name, mounted, held, start, minor, expected] : cases) {
         FakeSystem system;
-        change(system);
-        EXPECT_FALSE(InspectDevice(system.roots, {8, minor}).known);
+        if (!mounted) fs::remove(system.dir.Path("proc/self/mountinfo"));
+        if (mounted && *mounted)
+            system.Mounted("50 26 " + std::string(mounted) + " / /data rw - ext4 /dev/x rw\n");
+        if (held) system.dir.WriteText(system.disk + "/sda2/holders/dm-0", "");
+        system.dir.WriteText(system.disk + "/sda3/start", std::string(start) + "\n");
+        EXPECT_EQ(Summary(InspectDevice(system.roots, {8, minor})), expected) << name;
     }
 }
 
@@ -126,8 +130,7 @@ TEST(MountGuard, TheRunningSystemsDeviceIsInUse) {
     const DevNumber root{major(st.st_dev), minor(st.st_dev)};
     const std::string folder = SysFolderOf(SystemRoots(), root);
     if (root.major == 0 || folder.empty()) GTEST_SKIP() << "the root filesystem is on no block device";
-    const DeviceUse use = InspectDevice(SystemRoots(), root);
-    EXPECT_TRUE(use.known && use.wholeInUse);
+    EXPECT_EQ(Summary(InspectDevice(SystemRoots(), root)), "whole");
     const std::string disk = DiskFolderOf(folder);
     if (disk == folder) return;
     // Root on a partition: its disk refuses that partition's range.
@@ -137,31 +140,132 @@ TEST(MountGuard, TheRunningSystemsDeviceIsInUse) {
     EXPECT_FALSE(WriteAllowed(InspectDevice(SystemRoots(), *diskNumber), *start * kS, kS));
 }
 
-TEST(BlockDevices, DrivesAndHowTheyNameThemselves) {
-    for (const char* name : {"sda", "sdaa", "nvme0n1", "mmcblk0", "vda", "xvda"})
-        EXPECT_TRUE(IsDriveName(name)) << name;
-    for (const char* name : {"loop0", "ram1", "zram0", "dm-3", "md127", "sr0", ""})
-        EXPECT_FALSE(IsDriveName(name)) << name;
-    const std::string pci = "/sys/devices/pci0000:00/";
-    EXPECT_EQ(
-        BusOfDevicePath(pci + "0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block/sdb", "sdb"),
-        "USB");
-    EXPECT_EQ(BusOfDevicePath(pci + "0000:00:1d.0/0000:3d:00.0/nvme/nvme0/nvme0n1", "nvme0n1"), "NVMe");
-    EXPECT_EQ(BusOfDevicePath(pci + "0000:00:05.0/virtio2/block/vda", "vda"), "SCSI");
-    EXPECT_EQ(JoinDescription("", " WDC WD10 ", "sda"), "WDC WD10");
-    EXPECT_EQ(JoinDescription(" ", "\n", "loop0"), "loop0");
-
+// Drives are whole disks that hold sectors: no loop, ram, device-mapper,
+// RAID or optical devices.
+TEST(BlockDevices, OnlyWholeDisksAreDrives) {
     FakeSystem system;
-    for (const char* name : {"sdb", "loop0", "nvme0n1", "sr0", "zram0"})
+    for (const char* name : {"sdb", "loop0", "nvme0n1", "mmcblk0", "sr0", "zram0", "ram1", "dm-3", "md127"})
         system.dir.WriteText(std::string("sys/block/") + name + "/size", "8\n");
     system.dir.WriteText("sys/block/sdc/size", "0\n");
-    EXPECT_EQ(ListDriveNames(system.roots), (std::vector<std::string>{"nvme0n1", "sda", "sdb"}));
-    const DriveIdentity identity = BlockDeviceIdentity(SysFolderOf(system.roots, {8, 2}));
-    EXPECT_EQ(identity.bus, "IDE");
-    EXPECT_EQ(identity.description, "ATA Samsung SSD 860");
-    EXPECT_FALSE(IsRemovable(system.disk));
-    system.dir.WriteText(system.disk + "/removable", "1\n");
-    EXPECT_TRUE(IsRemovable(system.disk + "/sda1"));
+    EXPECT_EQ(ListDriveNames(system.roots), (std::vector<std::string>{"mmcblk0", "nvme0n1", "sda", "sdb"}));
+}
+
+constexpr std::uint64_t kDiskSectors = 131072;  // 64 MiB
+constexpr std::uint32_t kPartStart = 2048, kPartSectors = 65536;
+
+bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+bool WaitFor(const std::string& path) {
+    for (int i = 0; i < 40 && !fs::exists(path); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return fs::exists(path);
+}
+
+// A loop device over a 64 MiB image file in a temporary folder, with an ext2
+// filesystem mounted either from its one partition or from the whole device.
+// Only root can make one: elsewhere the test skips. Whatever happens, the
+// filesystem is unmounted and the device detached at the end.
+class MountedLoopDisk {
+public:
+    explicit MountedLoopDisk(bool partitioned) { skip = Start(partitioned); }
+    ~MountedLoopDisk() {
+        Unmount();
+        if (!device.empty()) Run("losetup -d " + device);
+    }
+    MountedLoopDisk(const MountedLoopDisk&) = delete;
+    MountedLoopDisk& operator=(const MountedLoopDisk&) = delete;
+
+    void Unmount() { Run("umount " + dir_.Path("mnt")); }  // fails harmlessly when not mounted
+
+    std::string skip;  // why the test cannot run here
+    std::string device;
+
+private:
+    // Nothing once the filesystem is mounted, else why it could not be.
+    std::string Start(bool partitioned) {
+        if (::geteuid() != 0) return "needs root";
+        Bytes image = partitioned ? test::MakeMbr({{0, 0x83, kPartStart, kPartSectors}}) : Bytes(512, 0);
+        image.resize(kDiskSectors * 512, 0);
+        const std::string file = dir_.Write("disk.img", image);
+        const std::string attach = std::string("losetup --find --show ") + (partitioned ? "-P " : "") + file;
+        if (FILE* pipe = ::popen((attach + " 2>/dev/null").c_str(), "r")) {
+            char line[256] = "";
+            if (std::fgets(line, sizeof line, pipe)) device = std::string(line, std::strcspn(line, "\n"));
+            ::pclose(pipe);
+        }
+        if (device.rfind("/dev/loop", 0) != 0) {
+            device.clear();
+            return "no loop device";
+        }
+        std::string target = device;
+        if (partitioned) {
+            // The loop driver may leave the table unscanned: then ask the kernel.
+            target = device + "p1";
+            if (!WaitFor(target) && !(Run("partx -a " + device) && WaitFor(target)))
+                return "the partition of " + device + " does not show";
+        }
+        fs::create_directories(dir_.Path("mnt"));
+        if (!Run("mkfs.ext2 -q -F " + target) || !Run("mount " + target + " " + dir_.Path("mnt")))
+            return "cannot make or mount a filesystem on " + target;
+        return "";
+    }
+
+    ScratchFolder dir_;
+};
+
+// Each write either lands or fails as busy, leaving the sectors as they were.
+using WriteCase = std::tuple<std::uint64_t, std::uint32_t, bool>;  // first sector, sectors, allowed
+
+void CheckWrites(PosixPlatform& p, FileId drive, const std::vector<WriteCase>& cases) {
+    for (const auto& [lba, sectors, allowed] : cases) {
+        SCOPED_TRACE(std::to_string(lba) + "+" + std::to_string(sectors));
+        const std::int64_t offset = static_cast<std::int64_t>(lba * 512);
+        const Bytes before = test::ReadAt(p, drive, offset, SeekOrigin::Begin, sectors * 512),
+                    pattern(sectors * 512, 0xC3);
+        EXPECT_EQ(test::WriteAt(p, drive, offset, pattern), allowed);
+        EXPECT_TRUE(allowed || p.LastErrorText() == "Device or resource busy") << p.LastErrorText();
+        EXPECT_TRUE(test::ReadAt(p, drive, offset, SeekOrigin::Begin, sectors * 512) ==
+                    (allowed ? pattern : before));
+    }
+}
+
+// The device's use as seen with an empty mount table: what the kernel's
+// exclusive claims alone reveal.
+std::string UseByClaimsOnly(const std::string& device) {
+    ScratchFolder proc;
+    proc.WriteText("self/mountinfo", "");
+    return Summary(InspectDevice(SystemRoots{"/sys", proc.Path(""), "/dev"},
+                                 BlockDeviceAt(device).value_or(DevNumber{})));
+}
+
+TEST(MountGuardOnLoopDevice, MountedRangesAreRefusedTheRestWritable) {
+    // Sector 2 of the partition holds the ext2 superblock.
+    const std::uint64_t end = kPartStart + kPartSectors;
+    const std::vector<WriteCase> aroundPartition = {
+        {0, 1, true},           {kPartStart - 1, 1, true},  {kPartStart - 1, 2, false},
+        {kPartStart, 1, false}, {kPartStart + 2, 2, false}, {end - 1, 1, false},
+        {end, 1, true},         {kDiskSectors - 1, 1, true}};
+    const std::tuple<bool, std::vector<WriteCase>, std::string> modes[] = {
+        {true, aroundPartition, " 2048-67584"},
+        {false, {{0, 1, false}, {kPartStart, 1, false}, {kDiskSectors - 1, 1, false}}, "whole"}};
+    for (const auto& [partitioned, writes, claims] : modes) {
+        SCOPED_TRACE(partitioned ? "partition mounted" : "whole device mounted");
+        MountedLoopDisk disk(partitioned);
+        if (!disk.skip.empty()) GTEST_SKIP() << disk.skip;
+        test::ScopedEnv env("PARTAM_DISKS", disk.device);
+        PosixPlatform p;
+        const FileId drive =
+            p.OpenFile("\\\\.\\PhysicalDrive0", kGenericRead | kGenericWrite, 3, kOpenExisting, 0);
+        ASSERT_NE(drive, kNoFile);
+        std::uint64_t size = 0;
+        EXPECT_TRUE(p.GetDriveGeometryEx(drive, size) && size == kDiskSectors * 512) << size;
+        CheckWrites(p, drive, writes);
+        EXPECT_EQ(UseByClaimsOnly(disk.device), claims);
+        // Decided at each write: once unmounted, the same sectors are writable.
+        disk.Unmount();
+        CheckWrites(p, drive, {{kPartStart, 1, true}});
+        p.CloseFile(drive);
+    }
 }
 
 }  // namespace

