@@ -5,6 +5,7 @@
 #include <cstring>
 #include <tuple>
 
+#include "disk/sector_file.h"
 #include "support/fake_platform.h"
 #include "support/images.h"
 
@@ -15,238 +16,265 @@ using test::Bytes;
 using test::MakeMbr;
 using test::PutSector;
 
-struct FixedTable : PartitionTable {
-    explicit FixedTable(std::size_t count) : parts(count) {}
-    std::int32_t PartitionCount(int) const override { return static_cast<std::int32_t>(parts.size()); }
-    mPart* GetPartition(int n, bool) override { return &parts.at(static_cast<std::size_t>(n - 1)); }
-    std::vector<mPart> parts;
-};
-
-// Table readers that count their calls; the MBR one has partitions 2 and 4
-// of five active and finds the table valid or not.
-struct Readers {
-    int mbrCalls = 0, gptCalls = 0;
-    bool tableValid = true;
-    TableReaders Make() {
-        return {[this](mDisk& d) {
-                    ++mbrCalls, d.tableValid = tableValid;
-                    auto table = std::make_unique<FixedTable>(5);
-                    table->parts[1].active = table->parts[3].active = 1;
-                    return std::unique_ptr<PartitionTable>(std::move(table));
-                },
-                [this](mDisk&) { return ++gptCalls, std::unique_ptr<PartitionTable>(new FixedTable(3)); }};
-    }
-};
-
-TEST(DiskTest, WithoutDrivesNothingIsSelected) {
-    FakePlatform fake;
-    mDisk disk(fake, 0, false);
-    EXPECT_EQ(0, disk.diskCount);
-    EXPECT_EQ(515, disk.GetError());
-    disk.Use(0);
-    EXPECT_EQ(515, disk.GetError());
-    EXPECT_EQ(0u, disk.errorParameter);
-    EXPECT_EQ(-1, disk.currentIndex);
+// Drive 0 of 100 sectors with the given sector 0.
+FakeFile& Drive(FakePlatform& fake, const Bytes& sector0 = MakeMbr({{0x80, 0x07, 63, 99}})) {
+    FakeFile& drive = fake.AddDrive(0, 100);
+    PutSector(drive.data, 0, sector0);
+    return drive;
 }
 
-TEST(DiskTest, DiskIndexesAreDenseOverDriveNumbers) {
-    FakePlatform fake;
-    PutSector(fake.AddDrive(0, 100).data, 0, MakeMbr({}, 0x11111111));
+TEST(DiskTest, SelectsDrivesByDenseIndex) {
+    FakePlatform none, fake;
+    EXPECT_EQ(515, mDisk(none, 0, false).GetError());
+    Drive(fake);
     FakeFile& drive2 = fake.AddDrive(2, 100);
-    PutSector(drive2.data, 0, MakeMbr({}, 0x22222222));
-    mDisk disk(fake, 0, false);
-    EXPECT_EQ(2, disk.diskCount);
-    disk.Use(1);
-    EXPECT_EQ("\\\\.\\PhysicalDrive2", disk.devicePath);
-    EXPECT_EQ(0x22, disk.sector0[440]);
-
+    fake.AddFile("C:\\disk.vmdk", Bytes(512));
+    mDisk disk(fake, 1, false);
     drive2.data[440] = 0x99;
     disk.Use(1);  // already selected: nothing is read
-    EXPECT_EQ(0x22, disk.sector0[440]);
-    disk.Reload(true);
-    EXPECT_EQ(0x99, disk.sector0[440]);
-
-    disk.Use(2);
-    EXPECT_EQ(511, disk.GetError());
-    EXPECT_EQ(2u, disk.errorParameter);
-    EXPECT_EQ(1, disk.currentIndex);
-    EXPECT_EQ(0x99, disk.sector0[440]);
-    EXPECT_EQ(1u, fake.OpenHandleCount());
+    EXPECT_EQ(0, disk.sector0[440]);
+    disk.UseVirtual("C:\\disk.vmdk");
+    disk.Use(1);  // a virtual disk stood in for the drive: it is opened and read again
+    EXPECT_EQ(std::tuple(0x99, 0, true),
+              std::tuple(disk.sector0[440], disk.isVirtual, disk.CurrentFile().IsOpen()));
+    disk.SetError(1, 0);  // clears what UseVirtual recorded: the file is no virtual disk
+    disk.Use(2);          // refused: the selection stays
+    EXPECT_EQ(std::tuple(511, 2u, 2, 1, std::string("\\\\.\\PhysicalDrive2"), 1u),
+              std::tuple(disk.GetError(), disk.errorParameter, disk.diskCount, disk.currentIndex,
+                         disk.devicePath, fake.OpenHandleCount()));
 }
 
-TEST(DiskTest, FirstErrorWins) {
-    struct Case {
-        const char* name;
-        bool ignore;
-        std::vector<std::array<int, 3>> steps;  // code, parameter, the code SetError returns
-        std::uint32_t parameter;
-    } cases[] = {
-        {"first wins", false, {{513, 4, 513}, {505, 0, 513}}, 4},
-        {"zero records nothing", false, {{0, 3, 0}, {506, 2, 506}}, 2},
-        {"one clears", false, {{513, 1, 513}, {1, 0, 0}, {505, 7, 505}}, 7},
-        {"ignored", true, {{513, 1, 0}, {505, 2, 0}}, 0},
-    };
-    for (const Case& c : cases) {
-        FakePlatform fake;
-        fake.AddDrive(0, 100);
-        mDisk disk(fake, 0, c.ignore);
-        for (const auto& [code, parameter, returned] : c.steps)
-            EXPECT_EQ(returned, disk.SetError(code, parameter)) << c.name;
-        EXPECT_EQ(c.parameter, disk.errorParameter) << c.name;
+TEST(DiskTest, FirstErrorWinsUntilCleared) {
+    FakePlatform fake;
+    Drive(fake);
+    mDisk disk(fake, 0, false), ignoring(fake, 0, true);
+    // code, parameter, what SetError returns, the parameter kept
+    const std::array<int, 4> steps[] = {
+        {0, 3, 0, 0}, {513, 4, 513, 4}, {505, 0, 513, 4}, {1, 9, 0, 0}, {506, 2, 506, 2}};
+    for (const auto& [code, parameter, returned, kept] : steps) {
+        SCOPED_TRACE(code);
+        EXPECT_EQ(std::tuple(returned, static_cast<std::uint32_t>(kept)),
+                  (std::tuple{disk.SetError(code, parameter), disk.errorParameter}));
+        EXPECT_EQ(0, ignoring.SetError(code, parameter));
     }
 }
 
-Bytes Sector0(std::initializer_list<std::pair<std::size_t, const char*>> texts, bool bootSignature) {
+// A sector ending 55 AA with the given texts at the given offsets.
+Bytes Sector0(std::initializer_list<std::pair<std::size_t, const char*>> texts) {
     Bytes s(512, 0);
+    s[510] = 0x55, s[511] = 0xAA;
     for (const auto& [at, text] : texts) std::copy(text, text + std::strlen(text), s.begin() + at);
-    s[440] = 0xA1, s[441] = 0xB2, s[442] = 0xC3, s[443] = 0xD4;
-    if (bootSignature) s[510] = 0x55, s[511] = 0xAA;
     return s;
 }
 
 TEST(DiskTest, ClassifiesSectorZero) {
     using K = TableKind;
+    // removable, sector 0, kind, its name, file system, signature valid
+    const std::tuple<bool, Bytes, TableKind, const char*, int, int> cases[] = {
+        {false, Sector0({{0, "\x33\xC0"}, {510, "\x55\x55"}}), K::Mbr, "MBR", 0, 0},
+        {false, Sector0({{0, "\xEB\x58"}, {82, "FAT32"}}), K::BootSector, "BootSector", 0, 1},
+        {true, Sector0({{0, "\xEB\x52"}, {3, "NTFS"}}), K::SuperFloppy, "SuperFloppy", 1, 1},
+        {true, Sector0({{54, "FAT16"}}), K::SuperFloppy, "SuperFloppy", 2, 1},
+        {true, Sector0({{0, "\x33\xC0"}, {82, "FAT32"}}), K::Mbr, "MBR", 3, 1},
+        {false, Sector0({{0, "\xEB\x52"}, {3, "NTFS"}}), K::None, "None", 0, 1},  // fixed: no super-floppy
+    };
+    for (const auto& c : cases) {
+        const auto& [removable, sector, kind, name, fs, valid] = c;
+        SCOPED_TRACE(&c - cases);
+        FakePlatform fake;
+        FakeFile& drive = Drive(fake, sector);
+        if (removable) drive.geometry->mediaType = kRemovableMedia;
+        mDisk disk(fake, 0, false);
+        EXPECT_EQ(std::tuple(kind, std::string(name), fs, valid, 0),
+                  std::tuple(disk.tableKind, disk.tableKindName, static_cast<int>(disk.superFloppyFs),
+                             disk.signatureValid, disk.GetError()));
+    }
+}
+
+// The size from the most exact query that answers; sector 0 all zeros when
+// it cannot be read whole, never the part that came.
+TEST(DiskTest, SizeAndSectorZeroOfADrive) {
+    const DiskGeometry fixed{10, kFixedMedia, 255, 63, 512}, removable{10, kRemovableMedia, 255, 63, 512};
     struct Case {
-        const char* name;
-        bool removable;
-        Bytes sector;
-        TableKind kind;
-        const char* kindName;
-        int fs, signatureValid;
+        std::optional<DiskGeometry> basic;
+        std::optional<std::uint64_t> extended;
+        bool shortDrive;  // sector 0 reads only in part
+        std::uint64_t sectors, bytes;
     } cases[] = {
-        {"MBR", false, Sector0({{0, "\x33\xC0"}}, true), K::Mbr, "MBR", 0, 1},
-        {"MBR without 55 AA", false, Sector0({{0, "\x33\xC0"}}, false), K::Mbr, "MBR", 0, 0},
-        {"boot sector", false, Sector0({{0, "\xEB\x58"}, {82, "FAT32"}}, true), K::BootSector, "BootSector",
-         0, 1},
-        {"removable NTFS", true, Sector0({{0, "\xEB\x52"}, {3, "NTFS"}}, true), K::SuperFloppy, "SuperFloppy",
-         1, 1},
-        {"removable FAT16", true, Sector0({{54, "FAT16"}}, true), K::SuperFloppy, "SuperFloppy", 2, 1},
-        {"removable FAT32", true, Sector0({{82, "FAT32"}}, true), K::SuperFloppy, "SuperFloppy", 3, 1},
-        {"MBR code first", true, Sector0({{0, "\x33\xC0"}, {82, "FAT32"}}, true), K::Mbr, "MBR", 3, 1},
-        {"fixed NTFS", false, Sector0({{0, "\xEB\x52"}, {3, "NTFS"}}, true), K::None, "None", 0, 1},
-        {"zeros", false, Bytes(512, 0), K::None, "None", 0, 0},
+        {fixed, {}, false, 160650, 82252800},  // the product; a fixed disk's partition is no size
+        {removable, {}, true, 2049, 1049088},  // a removable disk's partition ends the medium
+        {removable, 4096, false, 8, 4096},     // the extended answer wins whenever it comes
+        {{}, 512000, false, 1000, 512000},     // no medium
+        {{}, {}, true, 0, 0},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
         FakePlatform fake;
-        FakeFile& drive = fake.AddDrive(0, 100);
-        if (c.removable) drive.geometry->mediaType = kRemovableMedia;
-        PutSector(drive.data, 0, c.sector);
+        FakeFile& drive = Drive(fake);
+        drive.geometry = c.basic, drive.geometryEx = c.extended, drive.partitionInfo = {{512, 1048576}};
+        if (c.shortDrive) drive.data.resize(300);
         mDisk disk(fake, 0, false);
-        EXPECT_EQ(c.kind, disk.tableKind) << c.name;
-        EXPECT_EQ(c.kindName, disk.tableKindName) << c.name;
-        EXPECT_EQ(c.fs, static_cast<int>(disk.superFloppyFs)) << c.name;
-        EXPECT_EQ(c.signatureValid, disk.signatureValid) << c.name;
-        const std::array<std::uint8_t, 5> signature{0xA1, 0xB2, 0xC3, 0xD4, 0}, none{};
-        EXPECT_EQ(c.signatureValid ? signature : none, disk.diskSignature) << c.name;
-        EXPECT_EQ(0, disk.GetError()) << c.name;
+        const bool medium = c.basic.has_value(), whole = !c.shortDrive;
+        EXPECT_EQ(std::tuple(medium ? 10u : 0u, c.sectors, c.bytes, !medium,
+                             medium ? c.basic->mediaType : kRemovableMedia,
+                             whole ? TableKind::Mbr : TableKind::None, 0),
+                  std::tuple(disk.cylinders, disk.totalSectors, disk.totalBytes, disk.notReady == 1,
+                             disk.mediaType, disk.tableKind, disk.GetError()));
+        EXPECT_TRUE(whole || (disk.sector0 == std::array<std::uint8_t, 512>{}));
     }
 }
 
-TEST(DiskTest, ReloadBuildsTheTableOfTheKindFound) {
+TEST(DiskTest, SectorWritesAndRefusedWrites) {
     FakePlatform fake;
-    fake.AddDrive(0, 100);
-    FakeFile& drive = fake.AddDrive(1, 100);
-    PutSector(drive.data, 0, MakeMbr({{0, 0xEE, 1, 99}}));
-    Readers readers;
-    mDisk disk(fake, 1, false, readers.Make());
-    EXPECT_EQ(std::tuple(TableKind::Gpt, std::string("GPT"), 1),
-              std::tuple(disk.tableKind, disk.tableKindName, disk.isGpt));
-    EXPECT_EQ(std::tuple(0, 1, 3), std::tuple(readers.mbrCalls, readers.gptCalls, disk.PartitionCount(2)));
-
-    PutSector(drive.data, 0, MakeMbr({{0x80, 0x07, 63, 99}}));
-    disk.Reload(true);
-    EXPECT_EQ(0, disk.isGpt);
-    EXPECT_EQ(1, readers.mbrCalls);
-    EXPECT_EQ(4, disk.activePartition);  // the last active one
-    EXPECT_EQ(0, disk.GetError());
-
-    readers.tableValid = false;
-    disk.Reload(false);
-    EXPECT_EQ(513, disk.GetError());
-    EXPECT_EQ(1u, disk.errorParameter);
-}
-
-TEST(DiskTest, UnreadableDrivesLeaveAZeroedSectorZero) {
-    enum Fault { ReadFails, ShortRead, NoMedium };
-    struct Case {
-        Fault fault;
-        int notReady, mediaPresent;
-        std::uint32_t mediaType;
-    } cases[] = {
-        {ReadFails, 0, 1, kFixedMedia}, {ShortRead, 0, 1, kFixedMedia}, {NoMedium, 1, 0, kRemovableMedia}};
-    for (const Case& c : cases) {
-        FakePlatform fake;
-        FakeFile& drive = fake.AddDrive(0, 100);
-        PutSector(drive.data, 0, MakeMbr({{0x80, 0x07, 63, 99}}));
-        if (c.fault == ShortRead) drive.data.resize(300);
-        if (c.fault != ShortRead) drive.failReadAt = {0};
-        if (c.fault == NoMedium) drive.geometry.reset(), drive.geometryEx.reset();
-        mDisk disk(fake, 0, false);
-        EXPECT_EQ(std::tuple(c.notReady, c.mediaPresent, c.mediaType),
-                  std::tuple(disk.notReady, disk.mediaPresent, disk.mediaType))
-            << c.fault;
-        EXPECT_EQ((std::array<std::uint8_t, 512>{}), disk.sector0) << c.fault;
-        EXPECT_EQ(std::tuple(TableKind::None, 0, 0),
-                  std::tuple(disk.tableKind, disk.signatureValid, disk.GetError()))
-            << c.fault;
-    }
-}
-
-TEST(DiskTest, SectorWrites) {
-    FakePlatform fake;
-    FakeFile& drive = fake.AddDrive(0, 100);
+    FakeFile& drive = Drive(fake);
     mDisk disk(fake, 0, false);
     Bytes expected = drive.data;
     const Bytes buffer(1024, 0x42);
     std::copy(buffer.begin(), buffer.end(), expected.begin() + 4 * 512);
-    expected[0] = disk.sector0[0] = 0x33;
-    EXPECT_EQ(0, disk.WriteSector0());
-    EXPECT_EQ(0, disk.WriteSectors(4, 2, buffer.data()));
+    expected[0] = disk.sector0[0] = 0x31;
+    EXPECT_EQ((std::array{0, 0}), (std::array{disk.WriteSector0(), disk.WriteSectors(4, 2, buffer.data())}));
     EXPECT_EQ("", test::DiffSectors(expected, drive.data, 0, 8));
-
     drive.failWriteAt = {9 * 512 + 100};
-    EXPECT_EQ(505, disk.WriteSectors(8, 2, buffer.data()));
-    EXPECT_EQ(505, disk.GetError());
+    EXPECT_EQ(std::tuple(505, 505), (std::tuple{disk.WriteSectors(8, 2, buffer.data()), disk.GetError()}));
     EXPECT_EQ("", test::DiffSectors(expected, drive.data, 8, 2));
     EXPECT_EQ(506, disk.ReadSector(100, expected.data()));  // returned, not recorded
 }
 
-TEST(DiskTest, VirtualSelection) {
-    FakePlatform fake;
-    PutSector(fake.AddDrive(0, 100).data, 0, MakeMbr({}));
-    mDisk disk(fake, 0, false);
-    disk.UseVirtual("C:\\VMs\\missing.vmdk");
-    EXPECT_EQ(565, disk.GetError());
-    EXPECT_EQ(0u, disk.errorParameter);
-    EXPECT_EQ(0, disk.isVirtual);
-
-    // Back from a virtual disk to the drive selected before it: that drive
-    // is opened and read again.
-    fake.AddFile("C:\\VMs\\disk.vmdk", Bytes(512));
-    disk.UseVirtual("C:\\VMs\\disk.vmdk");
-    EXPECT_EQ(1, disk.isVirtual);
-    disk.Use(0);
-    EXPECT_EQ(0, disk.isVirtual);
-    EXPECT_TRUE(disk.CurrentFile().IsOpen());
-    EXPECT_EQ(TableKind::Mbr, disk.tableKind);
+TEST(DiskTest, LbaToChs) {
+    // heads, sectors per track, then the address of the last 32-bit LBA
+    for (const auto& [heads, sectors, c, h, s] : {std::array<std::uint32_t, 5>{255, 63, 267349, 89, 4},
+                                                  {16, 63, 4260880, 4, 4},
+                                                  {0, 63, 0, 0, 0},  // no geometry, no address
+                                                  {255, 0, 0, 0, 0}}) {
+        const Chs chs = LbaToChs(0xFFFFFFFF, heads, sectors);
+        EXPECT_EQ(std::tuple(c, h, s), std::tuple(chs.cylinder, chs.head, chs.sector))
+            << heads << "/" << sectors;
+    }
 }
 
-TEST(DiskTest, LbaToChs) {
-    struct Case {
-        std::uint32_t heads, sectorsPerTrack, lba, c, h, s;
-    } cases[] = {
-        {255, 63, 0, 0, 0, 1},        {255, 63, 62, 0, 0, 63},   {255, 63, 63, 0, 1, 1},
-        {255, 63, 16064, 0, 254, 63}, {255, 63, 16065, 1, 0, 1}, {16, 63, 0xFFFFFFFF, 4260880, 4, 4},
-        {0, 63, 12345, 0, 0, 0},      {255, 0, 12345, 0, 0, 0},
-    };
+TEST(DiskTest, LayoutTakesTheExtendedFormElseTheOldOne) {
+    const LayoutEntry ntfs{true, 0x07, 63 * 512, 1048576, 1, 63, true}, gpt{false, 0xEE, 512, 1, 2, 1, false};
     FakePlatform fake;
-    fake.AddDrive(0, 100);
-    mDisk disk(fake, 0, false);
-    for (const Case& k : cases) {
-        disk.tracksPerCylinder = k.heads;
-        disk.sectorsPerTrack = k.sectorsPerTrack;
-        const Chs chs = disk.LbaToChs(k.lba);
-        EXPECT_EQ(std::tuple(k.c, k.h, k.s), std::tuple(chs.cylinder, chs.head, chs.sector)) << k.lba;
+    FakeFile& drive = Drive(fake);
+    // Of the extended form, MBR-style entries of a type only; too many
+    // entries for its buffer and the old form answers, whatever the style.
+    drive.layoutEx = DriveLayoutAnswer{0xCAFEF00D, {ntfs, LayoutEntry{}, gpt}};
+    std::vector<LayoutEntry> twelve(12, ntfs);
+    twelve[1] = LayoutEntry{}, twelve[2] = gpt;
+    drive.layout = DriveLayoutAnswer{0, twelve};
+    SectorFile file(fake);
+    ASSERT_TRUE(file.OpenDrive(DrivePath(0)));
+    for (const auto& [source, present] :
+         {std::pair{2u, std::array{1, 0, 0, 0}}, {1u, {1, 0, 1, 1}}, {0u, {}}}) {
+        DriveLayout layout(0, file.Handle());
+        EXPECT_EQ(source != 0, layout.GetLayout(fake));
+        const LayoutSlot* s = layout.slots;
+        EXPECT_EQ(std::tuple(source, source == 2 ? 0xCAFEF00Du : 0u, present),
+                  std::tuple(layout.source, layout.signature,
+                             std::array<int, 4>{s[0].present, s[1].present, s[2].present, s[3].present}));
+        EXPECT_TRUE(!source || (std::tuple(0x07, 63 * 512, 1048576, 1u, 63u, 1) ==
+                                std::tuple(s[0].type, s[0].startingOffset, s[0].length, s[0].partitionNumber,
+                                           s[0].hiddenSectors, s[0].bootIndicator)));
+        drive.layoutEx->entries = twelve;  // then the old form, then neither
+        if (source == 1) drive.layout.reset();
+    }
+}
+
+TEST(DiskTest, DescriptionOfTheDrive) {
+    // A null instance: the disk has no entry. Null names: no such value. An
+    // identity: the platform names the drive itself; the registry is not asked.
+    struct Case {
+        const char *instance, *friendlyName, *deviceDesc, *bus, *description;
+        std::optional<DriveIdentity> identity = {};
+    } cases[] = {
+        {"USBSTOR\\Disk&Ven_Kingston\\0", "Kingston  DataTraveler  2.0 usb device", "Disk drive", "USB",
+         "Kingston DataTraveler  2.0"},
+        {"SCSI\\Disk&Ven_VMware\\4&5", nullptr, "VMware Virtual disk SCSI Disk Device", "SCSI",
+         "VMware Virtual disk"},
+        {"IDE\\Disk\\1", "A USB Device ATA Device B ATA Device C", nullptr, "IDE",
+         "A USB Device ATA Device B"},
+        {"IDE\\Disk\\1", nullptr, nullptr, "IDE", "IDE"},
+        {nullptr, nullptr, nullptr, "", ""},
+        {"IDE\\Disk\\1", "Wrong ATA Device", nullptr, "USB", "SanDisk Cruzer  Blade",
+         DriveIdentity{"USB", "SanDisk  Cruzer  Blade USB Device"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        FakePlatform fake;
+        Drive(fake).identity = c.identity;
+        const std::string key =
+            std::string("SYSTEM\\CurrentControlSet\\Enum\\") + (c.instance ? c.instance : "");
+        if (c.instance)
+            fake.SetRegistryValue("SYSTEM\\CurrentControlSet\\Services\\Disk\\Enum", "0", c.instance);
+        if (c.friendlyName) fake.SetRegistryValue(key, "FriendlyName", c.friendlyName);
+        if (c.deviceDesc) fake.SetRegistryValue(key, "DeviceDesc", c.deviceDesc);
+        mDisk disk(fake, 0, false);
+        EXPECT_EQ(std::tuple(std::string(c.bus), std::string(c.description)),
+                  std::tuple(disk.BusName(), disk.DeviceDescription()));
+    }
+}
+
+// Records what reaches the platform, to prove that refused transfers never do.
+class CountingPlatform : public FakePlatform {
+public:
+    bool ReadFile(FileId f, void* b, std::uint32_t count, std::uint32_t& done) override {
+        ++calls, lastRequest = count;
+        return FakePlatform::ReadFile(f, b, count, done);
+    }
+    bool WriteFile(FileId f, const void* b, std::uint32_t count, std::uint32_t& done) override {
+        return ++calls, FakePlatform::WriteFile(f, b, count, done);
+    }
+    bool SeekFile(FileId f, std::int64_t offset, SeekOrigin origin) override {
+        return lastSeek = offset, FakePlatform::SeekFile(f, offset, origin);
+    }
+    int calls = 0;
+    std::uint32_t lastRequest = 0;
+    std::int64_t lastSeek = -1;
+};
+
+TEST(SectorFileTest, OpenAccessAndEndOfFile) {
+    CountingPlatform fake;
+    fake.AddFile("C:\\a.bin", {'a'});
+    fake.AddFile("C:\\b.bin", {'b'});
+    SectorFile file(fake), created(fake);
+    std::uint8_t b[512] = {};
+    std::uint32_t got = 7;
+    ASSERT_TRUE(file.OpenRead("C:\\a.bin") && created.OpenCreate("C:\\c.bin"));
+    // Transfers the access forbids never reach the platform.
+    EXPECT_FALSE(file.WriteBytes(b, 1) || file.WriteSectors(b, 0, 1) || created.ReadBytes(b, 1) ||
+                 created.ReadSectors(b, 0, 1));
+    EXPECT_EQ(0, fake.calls);
+    EXPECT_FALSE(file.OpenRead("C:\\b.bin"));  // an open handle stays unless reopen is asked
+    EXPECT_TRUE(file.Open("C:\\b.bin", kGenericRead, kShareRead, kOpenExisting, 0, true));
+    EXPECT_TRUE(file.ReadBytes(b, 1));
+    EXPECT_FALSE(file.ReadBytes(b, 1, &got));  // the system reads 0 bytes at end of file and succeeds
+    EXPECT_EQ(std::tuple('b', 7u, 2u), std::tuple(b[0], got, fake.OpenHandleCount()));
+}
+
+TEST(SectorFileTest, ReadSectorsMovesWholeSectorsAtLbaTimes512) {
+    // lba, count, bytes asked of the platform (0: nothing reaches it), success
+    const std::tuple<std::uint64_t, std::uint32_t, std::uint32_t, bool> cases[] = {
+        {1, 2, 1024, true},
+        {3, 1, 512, false},  // whole sectors only: the last one is short
+        {(1ull << 32) + 1, 1, 512, false},
+        {0, 8388607, 0xFFFFFE00u, false},  // the largest count
+        {0, 8388608, 0, false},            // a byte count past 32 bits
+        {(1ull << 55) + 1, 1, 0, false},   // a byte offset past 64 bits, wrapping to sector 1
+    };
+    for (const auto& [lba, count, request, ok] : cases) {
+        SCOPED_TRACE(lba + count);
+        CountingPlatform fake;
+        // Sector n is filled with the byte n + 1; the last one is short.
+        std::vector<std::uint8_t> data(3 * 512 + 100);
+        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i / 512 + 1);
+        fake.AddFile("C:\\f.bin", data);
+        SectorFile file(fake);
+        ASSERT_TRUE(file.OpenRead("C:\\f.bin"));
+        std::vector<std::uint8_t> buffer(4 * 512, 0);
+        EXPECT_EQ(ok, file.ReadSectors(buffer.data(), lba, count));
+        EXPECT_EQ(std::tuple(request, request ? static_cast<std::int64_t>(lba * 512) : -1),
+                  std::tuple(fake.lastRequest, fake.lastSeek));
+        EXPECT_TRUE(!ok || std::equal(buffer.begin(), buffer.begin() + count * 512, &data[lba * 512]));
     }
 }
 
