@@ -61,8 +61,7 @@ TEST(MountGuard, ParsesMountInfoAndSwaps) {
 struct FakeSystem {
     ScratchFolder dir;
     SystemRoots roots{dir.Path("sys"), dir.Path("proc"), dir.Path("dev")};
-    const std::string disk =
-        dir.Path("sys/devices/pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0/block/sda");
+    const std::string disk = dir.Path("sys/block/sda");
 
     FakeSystem() {
         Device("", "8:0", "409600");
@@ -73,19 +72,15 @@ struct FakeSystem {
             dir.WriteText(disk + name + "/partition", std::to_string(i) + "\n");
             dir.WriteText(disk + name + "/start", std::string(parts[i - 1][0]) + "\n");
         }
-        for (const char* link : {"sys/dev/block/8:0", "sys/block/sda"}) Link(disk, link);
-        Link(disk + "/sda2", "sys/dev/block/8:2");
+        fs::create_directories(dir.Path("sys/dev/block"));
+        fs::create_directory_symlink(disk, dir.Path("sys/dev/block/8:0"));
+        fs::create_directory_symlink(disk + "/sda2", dir.Path("sys/dev/block/8:2"));
         Mounted("");
-        dir.WriteText("proc/swaps", "Filename\tType\tSize\tUsed\tPriority\n");
     }
     void Device(const std::string& name, const std::string& number, const std::string& size) {
         dir.WriteText(disk + name + "/dev", number + "\n");
         dir.WriteText(disk + name + "/size", size + "\n");
         fs::create_directories(disk + name + "/holders");
-    }
-    void Link(const std::string& target, const std::string& link) {
-        fs::create_directories(fs::path(dir.Path(link)).parent_path());
-        fs::create_directory_symlink(target, dir.Path(link));
     }
     void Mounted(const std::string& lines) {
         dir.WriteText("proc/self/mountinfo", "26 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n" + lines);
