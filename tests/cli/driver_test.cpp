@@ -1,217 +1,321 @@
+// The program run whole against a FakePlatform: the driver, the executor's
+// shared checks and prompts, the help page and the exit values.
 #include "cli/driver.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "base/result_codes.h"
 #include "cli/elevation.h"
-#include "program_runner.h"
+#include "cli/executor.h"
+#include "cli/switches.h"
+#include "support/fake_platform.h"
+#include "support/images.h"
 
 namespace partam {
 namespace {
 
-using test::AddMbrDrive;
-using test::kBanner;
-using test::RunWith;
+#ifdef _WIN32
+const std::string kBanner =
+    "\n Partam - Version 3.0.46 beta  for Windows\n  Partition tables at the sector level\n";
+#else
+const std::string kBanner =
+    "\n Partam - Version 3.0.46 beta  for Linux\n  Partition tables at the sector level\n";
+#endif
 
-class DriverTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        AddMbrDrive(platform, 0, {{0x00, 0x07, 2048, 4096}, {0x80, 0x0C, 6144, 4096}});
-        AddMbrDrive(platform, 2,
-                    {{0x00, 0x07, 2048, 2048}, {0x00, 0x12, 4096, 1024}, {0x80, 0x06, 8192, 1024}});
-    }
-    FakePlatform platform;
-};
+const std::string kHelpPage =
+    " \n Usage: Partam /command[=x or #] [/filename=y] [/sector=z]"
+    "\n /List        Lists disk and partition details"
+    "\n /Disk=#      Selects the disk (or file), defaults to '0' if not specified"
+    "\n /Part=#      Partition to use by number, defaults to '1' if not specified"
+    "\n /Vol=x       Specifies volume by drive letter (C:) or volume label"
+    "\n /Sector=#    Specifies sector(s) to use for applicable operations"
+    "\n /Save=x      Saves the MBR/GPT/Head/VBR, or range. /Filename required"
+    "\n /Restore=x   Restores the MBR/GPT/Head/VBR or range from /Filename"
+    "\n /Repair=#    1=Replaces a damaged PE/XP/2K3 boot record, 2=Win7/2K8"
+    "\n /Show=x      Shows details from previously captured backup file 'x'"
+    "\n /Wipe=x      Wipes the MBR/GPT/HEAD/DISK, or range of SECTOR(s)"
+    "\n /Sort        Sort MBR partition entries to match physical location on disk"
+    "\n /IsSorted    Returns 0 if MBR partitions are already sorted"
+    "\n /Hide        Hides selected partition"
+    "\n /UnHide      UnHides selected partition"
+    "\n /Active      Assigns a partition as bootable"
+    "\n /Inactive    Sets the specified partition as unbootable"
+    "\n /Del         Deletes the selected partition"
+    "\n /Type=#      Changes the specified partition type to #"
+    "\n\nPress any key for remaining options..."
+    "\n /Shutdown=#  1-Force shutdown, 2-Force Reboot, 3-Shutdown, 4-Reboot"
+    "\n /Copy=#      Copies sector identified by /Sector to '#'"
+    "\n /WriteIni=x  Writes structured disk and partition info to filename 'x'"
+    "\n /Signature=  Read/Zero/Generate/Write. /Value=xxxxxxxx is required with write"
+    "\n /VolumeID=x  Read.  Displays the VolumeID for the specified partition"
+    "\n /Create      Creates a new new partition. Requires Start, Size, and Align"
+    "\n /Start=      Sector to start new partition. 'Freespace' uses first avail. "
+    "\n /Size=       Size in MB of new partition. 'Max' uses all avail freespace. "
+    "\n /Align=      Alignment boundary to start new partition, eg. 1k, 2k, 4k, etc."
+    "\n /Status      Shows the status flag, or writes new status with =x"
+    "\n /BootMenu    Allows user to select the active partition from a menu"
+    "\n /Msg=#       Hides the status message displayed upon program exit"
+    "\n /Confirm     Automatically answers 'Yes'"
+    "\n /Ignore      Ignore Errors and continue processing"
+    "\n /Result      Shows Errorlevel code on program exit"
+    "\n /?           Displays this help page"
+    "\n \nAll funtions return 0 on success, > 0 on error\n";
 
-TEST_F(DriverTest, InvalidSwitchShowsBannerAndItsLine) {
-    const auto run = RunWith(platform, {"/bogus"});
-    EXPECT_EQ(run.exitCode, 105);
-    EXPECT_EQ(run.output, kBanner + "\n Error 105: Invalid or incomplete switch: /bogus\n");
-}
+const std::string kNoParameters =
+    "\n Error 102: No command line parameters specified \n"
+    "\n  Partamer is a command line application, but no command line parameters\n"
+    "  were specified. Please make certain to start Partamer from a command\n"
+    "  prompt.  For example, the following will display available app options:\n\n"
+    "  partam /?\n\n"
+    "  Press any key to exit . . .\n";
 
-TEST_F(DriverTest, FirstErrorWins) {
-    platform.elevation = {true, false};
-    const auto run = RunWith(platform, {"/bogus"});
-    EXPECT_EQ(run.exitCode, 136);
-    EXPECT_EQ(run.output,
-              kBanner +
-                  "Error 136: Partamer is unable to access the disk(s) with current permissions,\n"
-                  "          please restart as Administrator.\n");
-}
-
-struct RightsCase {
-    OsVersion version;
-    Elevation elevation;
-    bool refused;
-};
-
-TEST_F(DriverTest, ElevationCheck) {
-    const RightsCase cases[] = {
-        {{true, 2, 10, 0, true}, {true, true}, false},   {{true, 2, 6, 0, true}, {true, false}, true},
-        {{true, 2, 5, 1, true}, {true, false}, false},  // XP separates no rights
-        {{true, 1, 6, 0, false}, {true, false}, false},  {{false, 2, 10, 0, true}, {true, false}, false},
-        {{true, 2, 10, 0, true}, {false, false}, false},  // unknown: the drives tell
-    };
-    for (const RightsCase& c : cases) {
-        platform.version = c.version;
-        platform.elevation = c.elevation;
-        EXPECT_EQ(HasDiskRights(platform), !c.refused) << c.version.major;
-        // The refusal stops the command, but the disk count still answers.
-        const auto run = RunWith(platform, {"/diskcount"});
-        EXPECT_EQ(run.exitCode, 2);
-        EXPECT_EQ(run.output.find("Error 136") != std::string::npos, c.refused);
-    }
-}
-
-TEST_F(DriverTest, ShutdownModesGiveTheirFlags) {
-    const std::pair<int, std::uint32_t> cases[] = {{1, 5}, {2, 6}, {3, 1}, {4, 2}, {0, 0}, {5, 0}, {-1, 0}};
-    for (const auto& [mode, flags] : cases) {
-        platform.shutdownCalls.clear();
-        EXPECT_EQ(ShutdownFlags(mode), flags);
-        EXPECT_EQ(ShutdownSystem(platform, mode), flags != 0);
-        EXPECT_EQ(platform.shutdownCalls,
-                  flags ? std::vector<std::uint32_t>{flags} : std::vector<std::uint32_t>{});
-    }
-}
-
-struct ExitCase {
-    std::vector<std::string> args;
-    int exitCode;
-    std::string output;  // after the banner
-};
-
-TEST_F(DriverTest, ExitCodesAndResultLine) {
-    const ExitCase cases[] = {
-        {{"/diskcount"}, 2, "\n"},
-        {{"/diskcount", "/bogus"}, 105, "\n Error 105: Invalid or incomplete switch: /bogus\n"},
-        {{"/partcount"}, 2, "\n"},
-        {{"/partcount", "/disk=1"}, 3, "\n"},
-        {{"/isfixed"}, 1, "\n"},
-        {{"/status", "/disk=5"}, -511, "\n Error 511: Invalid Disk selected\n\n"},
-        {{"/status", "/bogus"}, -105, "\n Error 105: Invalid or incomplete switch: /bogus\n"},
-        {{"/diskcount", "/result"}, 2, "\n\n Result: 2\n"},
-        {{"/tablist", "/disk=*", "/result"},
-         128,
-         "\n Error 128: All Disks command not allowed with this operation\n\n Result: 128\n"},
-        {{"/diskcount", "/msg=1", "/result"}, 2, "\n\n Result: 2\n"},
-        {{"/tablist", "/disk=*", "/msg=3"}, 128, "\n"},
-    };
-    for (const ExitCase& c : cases) {
-        const auto run = RunWith(platform, c.args);
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << " " << c.args[1 % c.args.size()];
-        EXPECT_EQ(run.output, kBanner + c.output) << c.args[0] << " " << c.args[1 % c.args.size()];
-    }
-}
-
-TEST_F(DriverTest, SilentResultPrintsOnlyTheNumber) {
-    EXPECT_EQ(RunWith(platform, {"/silent", "/result", "/diskcount"}).output, "\n2\n");
-    EXPECT_EQ(RunWith(platform, {"/silent", "/result", "/tablist", "/disk=*"}).output,
-              " Error 128: All Disks command not allowed with this operation\n\n128\n");
-}
-
-TEST_F(DriverTest, RemovableDiskIsNotFixed) {
-    platform.FindFile(DrivePath(0))->geometry->mediaType = 11;
-    EXPECT_EQ(RunWith(platform, {"/isfixed"}).exitCode, 0);
-    EXPECT_EQ(RunWith(platform, {"/isfixed", "/disk=1"}).exitCode, 1);
-}
-
-TEST_F(DriverTest, NoArgumentsAndNoOptionsFile) {
-    platform.QueueKeys("k");
-    const auto run = RunWith(platform, {});
-    EXPECT_EQ(run.exitCode, 102);
-    EXPECT_EQ(
-        run.output.rfind(kBanner + "\n Error 102: No command line parameters specified \n\n  Partamer", 0),
-        0u);
-    EXPECT_EQ(run.output.substr(run.output.size() - 30), "  Press any key to exit . . .\n");
-    EXPECT_EQ(platform.keysRead, 1);
-}
-
-TEST_F(DriverTest, OptionsFileStandsInForAnEmptyCommandLine) {
-    const std::string text = "  /partcount\r\n\t/disk=1 \n";
-    platform.AddFile(platform.programFolder + "partam.opt", test::Bytes(text.begin(), text.end()));
-    const auto run = RunWith(platform, {});
-    EXPECT_EQ(run.exitCode, 3);
-    EXPECT_EQ(run.output, kBanner + "\n");
-}
-
-TEST_F(DriverTest, ShutdownWithoutCommandRestartsWithoutHelp) {
-    const auto run = RunWith(platform, {"/shutdown=2"});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, kBanner);
-    EXPECT_EQ(platform.shutdownCalls, std::vector<std::uint32_t>{6});
-}
-
-TEST_F(DriverTest, ShutdownOnlyAfterSuccessOrWithIgnore) {
-    auto run = RunWith(platform, {"/tablist", "/disk=*", "/shutdown=1"});
-    EXPECT_EQ(run.exitCode, 128);
-    EXPECT_EQ(run.output, kBanner +
-                              "\n Error 128: All Disks command not allowed with this operation\n"
-                              " Shutdown aborted due to previous error!\n");
-    EXPECT_TRUE(platform.shutdownCalls.empty());
-
-    run = RunWith(platform, {"/tablist", "/disk=*", "/shutdown=1", "/ignore"});
-    EXPECT_EQ(run.exitCode, 128);
-    EXPECT_EQ(run.output.find("Shutdown aborted"), std::string::npos);
-    EXPECT_EQ(platform.shutdownCalls, std::vector<std::uint32_t>{5});
-
-    platform.shutdownCalls.clear();
-    run = RunWith(platform, {"/bogus", "/shutdown=3"});
-    EXPECT_EQ(run.exitCode, 105);
-    EXPECT_TRUE(platform.shutdownCalls.empty());
-}
-
-TEST_F(DriverTest, DebugTraceOfTheRun) {
-    const auto run = RunWith(platform, {"/diskcount", "/debug", "/silent"});
-    EXPECT_EQ(run.output,
-              // The trace starts with the switch that turns it on.
-              "\nDebug: 39 /debug \nDebug: 39 /silent "
-              "\nDebug: 01 DoIt \nDebug: 00 StartDoingIt \nDebug: 02 Diskcount "
-              "\nDebug: 00 ProcessSwitches2 \nDebug: 00 Go2 \nDebug: 00 Disk \nDebug: 01 Partition "
-              "\nDebug: 00 Sector \nDebug: 39 Op \nDebug: 00 ShowMessages \nDebug: 00 FinishedDoingIt ");
-}
-
-// The volume switches, observed through the prompt of a hide that is then
-// cancelled: it names the disk and partition they resolved to.
-struct VolumeCase {
-    std::vector<std::string> args;
-    int exitCode;
-    std::string output;
-};
-
-TEST_F(DriverTest, VolumeResolution) {
+// Disk 0 (drive 0) holds two partitions, the second active; disk 1 (drive 2)
+// three, the second a utility partition. An options file outside the
+// program's folder must never be read.
+void SetUpMachine(FakePlatform& platform) {
+    const test::Bytes mbr0 = test::MakeMbr({{0x00, 0x07, 2048, 4096}, {0x80, 0x0C, 6144, 4096}});
+    const test::Bytes mbr2 =
+        test::MakeMbr({{0, 0x07, 2048, 2048}, {0, 0x12, 4096, 1024}, {0x80, 0x06, 8192, 1024}});
+    std::copy(mbr0.begin(), mbr0.end(), platform.AddDrive(0, 12288).data.begin());
+    std::copy(mbr2.begin(), mbr2.end(), platform.AddDrive(2, 12288).data.begin());
     platform.env["systemdrive"] = "C:";
-    const VolumeCase cases[] = {
-        {{"/hide", "/part=boot"},
-         129,
-         "\n Preparing to Hide partition 2 on disk 0, are you sure? (Y/N): n\n\n"},
-        {{"/hide", "/part=diag"},
-         129,
-         "\n Preparing to Hide partition 2 on disk 1, are you sure? (Y/N): n\n\n"},
-        {{"/hide", "/part=system"}, 144, ""},
-        {{"/hide", "/vol=DATA"}, 147, ""},
-        {{"/hide", "/vol=e:"}, 148, ""},
-    };
-    const char* lines[] = {"", "", " Error 144: Unable to locate the System partition \n",
-                           " Error 147: Unable to locate the specifed partition: 'DATA' \n",
-                           " Error 148: Unable to locate the partition assigned to drive letter: e: \n"};
-    int i = 0;
-    for (const VolumeCase& c : cases) {
-        platform.QueueKeys("n");
-        const auto run = RunWith(platform, c.args);
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[1];
-        const std::string closing = c.exitCode == 129 ? " Error 129: User cancelled process\n" : lines[i];
-        EXPECT_EQ(run.output, kBanner + c.output + "\n" + closing) << c.args[1];
-        ++i;
+    platform.programFolder = "D:\\bin\\";
+    platform.AddFile("C:\\Tools\\partam.opt", {'/', 'd', 'e', 'l'});
+}
+
+// The argv of a command line of space-separated arguments, kept in storage.
+std::vector<const char*> Argv(const std::string& line, std::vector<std::string>& storage) {
+    std::istringstream words(line);
+    storage = {"C:\\Tools\\partam.exe"};
+    for (std::string w; words >> w;) storage.push_back(w);
+    std::vector<const char*> argv;
+    for (const std::string& a : storage) argv.push_back(a.c_str());
+    return argv;
+}
+
+std::pair<int, std::string> RunLine(FakePlatform& platform, const std::string& line) {
+    std::vector<std::string> storage;
+    const std::vector<const char*> argv = Argv(line, storage);
+    const int code = RunProgram(platform, static_cast<int>(argv.size()), argv.data());
+    return {code, platform.TakeOutput()};
+}
+
+std::string Line(int code, const char* text) {
+    return "\n Error " + std::to_string(code) + ": " + text + "\n";
+}
+std::string Cancelled(const std::string& action, const char* key = "n") {
+    return "\n Preparing to " + action + ", are you sure? (Y/N): " + key +
+           "\n\n\n Error 129: User cancelled process\n";
+}
+const std::string k105 = Line(105, "Invalid or incomplete switch: /bogus");
+const std::string k106 = Line(106, "Invalid Partition specified.");
+const std::string k127 = Line(127, "All Partitions command not allowed with this operation");
+const std::string k128 = Line(128, "All Disks command not allowed with this operation");
+const std::string kAborted = " Shutdown aborted due to previous error!\n";
+
+struct RunCase {
+    const char* line;  // the command line; "@text": none, with text in partam.opt of the program's folder
+    const char* keys;  // typed at the console; then input is closed
+    int exitCode;
+    std::uint32_t shutdownFlags;  // of the one shutdown call, 0 for none
+    std::string output;           // after the banner (which /silent drops); "*": any, without an error
+};
+
+// Every run here leaves the drives as they were.
+const RunCase kRuns[] = {
+    // clang-format off
+    {"/?", "xz", 0, 0, kHelpPage},  // one hidden key pauses the page
+    {"/disk=1", "", 0, 0, kHelpPage},  // no command: help; closed input does not stop it
+    {"/list /?", "", 0, 0, kHelpPage}, {"@/diskcount /?\n", "", 2, 0, kHelpPage + "\n"},
+    {"", "k", 102, 0, kNoParameters}, {"@  \t\r\n\n  \n", "", 102, 0, kNoParameters},
+    {"@  /partcount\r\n\t/disk=1 \n", "", 3, 0, "\n"}, {"@/bogus", "", 105, 0, "\n" + k105},
+    {"/bogus", "", 105, 0, k105}, {"/diskcount /bogus", "", 105, 0, k105}, {"/diskcount", "", 2, 0, "\n"},
+    {"/partcount", "", 2, 0, "\n"}, {"/partcount /disk=1", "", 3, 0, "\n"}, {"/isfixed", "", 1, 0, "\n"},
+    {"/status /disk=5", "", -511, 0, "\n Error 511: Invalid Disk selected\n\n"},
+    {"/diskcount /result", "", 2, 0, "\n\n Result: 2\n"},
+    {"/diskcount /msg=1 /result", "", 2, 0, "\n\n Result: 2\n"},
+    {"/tablist /disk=* /result", "", 128, 0, k128 + "\n Result: 128\n"},
+    {"/tablist /disk=* /msg=3", "", 128, 0, "\n"},
+    {"/silent /result /diskcount", "", 2, 0, "\n2\n"}, {"/diskcount /silent", "", 2, 0, ""},
+    {"/silent /result /tablist /disk=*", "", 128, 0, k128.substr(1) + "\n128\n"},
+    {"/diskcount /debug /silent", "", 2, 0,  // the trace starts with the switch that turns it on
+     "\nDebug: 39 /debug \nDebug: 39 /silent \nDebug: 01 DoIt \nDebug: 00 StartDoingIt \nDebug: 02 Diskcount "
+     "\nDebug: 00 ProcessSwitches2 \nDebug: 00 Go2 \nDebug: 00 Disk \nDebug: 01 Partition "
+     "\nDebug: 00 Sector \nDebug: 39 Op \nDebug: 00 ShowMessages \nDebug: 00 FinishedDoingIt "},
+    {"/list /disk=0", "", 0, 0, "*"}, {"/list /disk=*", "", 0, 0, "*"},
+    // Shutdown only after success or under /ignore; without a command it just restarts.
+    {"/shutdown=2", "", 0, 6, ""}, {"/shutdown=3", "", 0, 1, ""}, {"/shutdown=4", "", 0, 2, ""},
+    {"/shutdown=5", "", 0, 0, ""}, {"/tablist /disk=* /shutdown=1", "", 128, 0, k128 + kAborted},
+    {"/tablist /disk=* /shutdown=1 /ignore", "", 128, 5, k128},
+    {"/bogus /shutdown=3", "", 105, 0, k105 + kAborted},
+    // Volume switches, seen in the prompt that names what they resolved to.
+    {"/hide /part=boot", "n", 129, 0, Cancelled("Hide partition 2 on disk 0")},
+    {"/hide /part=diag", "n", 129, 0, Cancelled("Hide partition 2 on disk 1")},
+    {"/hide /part=system", "", 144, 0, Line(144, "Unable to locate the System partition ")},
+    {"/hide /vol=DATA", "", 147, 0, Line(147, "Unable to locate the specifed partition: 'DATA' ")},
+    {"/hide /vol=e:", "", 148, 0, Line(148, "Unable to locate the partition assigned to drive letter: e: ")},
+    // The checks every command shares refuse before anything is asked.
+    {"/hide /part=*", "", 106, 0, k106}, {"/hide /part=3", "", 106, 0, k106},
+    {"/unhide /disk=* /part=*", "", 128, 0, k128}, {"/create=x /part=*", "", 127, 0, k127},
+    {"/repair=xp /part=*", "", 127, 0, k127},
+    {"/wipe=bogus", "", 117, 0, Line(117, "Invalid Parameter: /wipe=bogus")},
+    {"/copy /target=5", "", 122, 0, Line(122, "Missing or invalid /Source=x command, required with /copy")},
+    {"/copy /source=1", "", 109, 0, Line(109, "Missing or invalid /Target=x command, required with copy")},
+    {"/list /disk=7", "", 511, 0, "\n Error 511: Invalid Disk selected\n\n"},
+    {"/list /disk=x.vmdk", "", 565, 0, "\n Error 565: Unable to locate the specified virtual disk file\n\n"},
+    // What passes them is asked about: only "y" goes on; closed input cancels.
+    {"/del /part=9", "n", 129, 0, Cancelled("delete partition 9 on disk 0")},
+    {"/del /part=* /disk=1", "n", 129, 0, Cancelled("delete all partitions on disk 1")},
+    {"/hide /disk=* /part=*", "n", 129, 0, Cancelled("Hide all partitions on disk 0")},
+    {"/copy /source=1 /target=5", "n", 129, 0, Cancelled("copy the selected sectors")},
+    {"/type=0c /part=2 /disk=0", "n", 129, 0, Cancelled("change the type of disk 0:Part 2 to 0c")},
+    {"/wipe=mbr", "", 129, 0, Cancelled("wipe the MBR", "")},
+    {"/sort /confirm", "", 112, 0, Line(112, "Invalid option specified.")},
+    // clang-format on
+};
+
+TEST(DriverTest, Runs) {
+    for (const RunCase& c : kRuns) {
+        SCOPED_TRACE(c.line);
+        FakePlatform platform;
+        SetUpMachine(platform);
+        const std::string line = c.line;
+        const bool optionsFile = line.starts_with("@");
+        if (optionsFile) platform.AddFile("D:\\bin\\partam.opt", test::Bytes(line.begin() + 1, line.end()));
+        platform.QueueKeys(c.keys);
+        const test::Bytes drive0 = platform.FindFile(DrivePath(0))->data,
+                          drive2 = platform.FindFile(DrivePath(2))->data;
+        const auto [exitCode, output] = RunLine(platform, optionsFile ? "" : line);
+        EXPECT_EQ(exitCode, c.exitCode);
+        if (c.output == "*")
+            EXPECT_TRUE(output.starts_with(kBanner) && output.find("Error") == std::string::npos);
+        else
+            EXPECT_EQ(output, (line.find("/silent") != std::string::npos ? "" : kBanner) + c.output);
+        EXPECT_LE(platform.keysRead, 1);
+        EXPECT_EQ(platform.shutdownCalls, std::vector<std::uint32_t>(c.shutdownFlags != 0, c.shutdownFlags));
+        EXPECT_TRUE(platform.FindFile(DrivePath(0))->data == drive0 &&
+                    platform.FindFile(DrivePath(2))->data == drive2);
     }
 }
 
-TEST_F(DriverTest, VolumeKindsWithoutTextFindNothing) {
+TEST(DriverTest, RefusedRightsComeFirst) {
+    FakePlatform platform;
+    SetUpMachine(platform);
+    const std::pair<OsVersion, Elevation> allowed[] = {
+        {{true, 2, 10, 0, true}, {true, true}},
+        {{true, 2, 5, 1, true}, {true, false}},  // XP separates no rights
+        {{true, 1, 6, 0, false}, {true, false}},
+        {{false, 2, 10, 0, true}, {true, false}},
+        {{true, 2, 10, 0, true}, {false, false}}};  // an unknown token passes: the drives tell
+    for (const auto& [version, elevation] : allowed) {
+        platform.version = version;
+        platform.elevation = elevation;
+        EXPECT_TRUE(HasDiskRights(platform)) << version.major;
+    }
+    platform.version = {true, 2, 6, 0, true};
+    platform.elevation = {true, false};  // refused: the first error, yet the disk count still answers
+    EXPECT_FALSE(HasDiskRights(platform));
+    const std::string refused =
+        "Error 136: Partamer is unable to access the disk(s) with current permissions,\n"
+        "          please restart as Administrator.\n";
+    EXPECT_EQ(RunLine(platform, "/bogus"), std::make_pair(136, kBanner + refused));
+    EXPECT_EQ(RunLine(platform, "/diskcount"), std::make_pair(2, kBanner + "\n" + refused));
+}
+
+TEST(DriverTest, RemovableDiskIsNotFixedAndVolumesNeedTheirText) {
+    FakePlatform platform;
+    SetUpMachine(platform);
     RunContext run(platform);
     int disk = -1, part = -1;
     EXPECT_FALSE(ResolveVolume(run, VolumeKind::System, std::nullopt, disk, part));
     EXPECT_FALSE(ResolveVolume(run, VolumeKind::Label, std::string(), disk, part));
     EXPECT_TRUE(ResolveVolume(run, VolumeKind::Boot, std::nullopt, disk, part));
-    EXPECT_EQ(disk, 0);
-    EXPECT_EQ(part, 2);
+    EXPECT_EQ(std::make_pair(disk, part), std::make_pair(0, 2));
+    platform.FindFile(DrivePath(0))->geometry->mediaType = 11;
+    EXPECT_EQ(RunLine(platform, "/isfixed").first, 0);
+    EXPECT_EQ(RunLine(platform, "/isfixed /disk=1").first, 1);
+}
+
+// The prompt's action for a parsed command line on disk 1, real or virtual.
+TEST(ExecutorTest, ActionTextsOfThePrompt) {
+    const std::tuple<const char*, int, const char*> cases[] = {
+        // clang-format off
+        {"/repair=xp", 0, "create a Windows XP MBR on disk 1"},
+        {"/repair=win7", 0, "create a Windows Win7 MBR on disk 1"}, {"/repair=pt", 0, ""},
+        {"/restore=gpt", 0, "restore the GPT"}, {"/restore=head", 0, "restore the first head"},
+        {"/restore=mbr", 0, "restore the MBR"}, {"/restore=0", 0, "restore the specified sector"},
+        {"/restore=vbr", 0, "restore the specified sector"}, {"/wipe=range", 0, "wipe the specified range"},
+        {"/wipe=gpt", 0, "wipe the GPT Table"}, {"/wipe=disk", 0, "wipe the entire disk"},
+        {"/wipe=head", 0, "wipe the first head"}, {"/wipe=mbr", 0, "wipe the MBR"},
+        {"/sort", 0, "sort the MBR entries on disk 1"},
+        {"/active /part=3", 0, "Activate partition 3 on disk 1"},
+        {"/active /part=*", 0, "Activate all partitions on disk 1"},
+        {"/active /part=3", 1, "set the virtual disk partition 3 active"},
+        {"/inactive /part=3", 0, "Deactivate partition 3 on disk 1"},
+        {"/inactive /part=*", 0, "Deactivate all partitions on disk 1"},
+        {"/inactive /part=3", 1, "set the virtual disk partition 3 inactive"},
+        {"/hide /part=2", 0, "Hide partition 2 on disk 1"},
+        {"/hide /part=*", 0, "Hide all partitions on disk 1"},
+        {"/hide /part=2", 1, "hide virtual disk partition 2"},
+        {"/unhide /part=2", 0, "Unhide partition 2 on disk 1"},
+        {"/unhide /part=*", 0, "Unhide all partitions on disk 1"},
+        {"/unhide /part=2", 1, "unhide virtual disk partition 2"},
+        {"/del /part=4", 0, "delete partition 4 on disk 1"},
+        {"/del /part=*", 0, "delete all partitions on disk 1"},
+        {"/type=7%s /part=2", 0, "change the type of disk 1:Part 2 to 7%s"},  // text, not a format
+        {"/copy", 0, "copy the selected sectors"}, {"/status=5", 0, "write a new status flag"},
+        {"/save=mbr", 0, ""}, {"/list", 0, ""}, {"/create=1", 0, ""}, {"/signature=read", 0, ""},
+        {"/info", 0, ""},
+        // clang-format on
+    };
+    FakePlatform platform;
+    SetUpMachine(platform);
+    for (const auto& [line, isVirtual, action] : cases) {
+        RunContext run(platform);
+        std::vector<std::string> storage;
+        const std::vector<const char*> argv = Argv(line, storage);
+        ParseCommandLine(run, static_cast<int>(argv.size()), argv.data());
+        run.disk = std::make_unique<mDisk>(platform, 0, false);
+        run.disk->Use(1);
+        run.disk->isVirtual = isVirtual;
+        EXPECT_EQ(ActionText(run), action) << line;
+        if (!*action) {
+            EXPECT_EQ(Confirm(run), 1) << line;  // asks nothing
+        }
+    }
+    EXPECT_EQ(platform.keysRead, 0);
+    EXPECT_EQ(platform.TakeOutput(), "");
+}
+
+TEST(ExecutorTest, OnlyYesConfirms) {
+    FakePlatform platform;
+    SetUpMachine(platform);
+    for (const std::string key : {"y", "Y", "n", "N", "x", "\n", ""}) {
+        platform.QueueKeys(key);
+        RunContext run(platform);
+        run.disk = std::make_unique<mDisk>(platform, 0, false);
+        run.options.command = CommandId::Sort;
+        EXPECT_EQ(Confirm(run), static_cast<int>(key == "y" || key == "Y")) << "key '" << key << "'";
+        EXPECT_EQ(platform.TakeOutput(),
+                  "\n Preparing to sort the MBR entries on disk 0, are you sure? (Y/N): " + key + "\n\n");
+    }
+}
+
+TEST(ExecutorTest, FirstRefusalThrownByABranchIsTheResult) {
+    FakePlatform platform;
+    RunContext run(platform);
+    for (const auto& [refusal, result] : {std::pair{kSuccess, 0}, {kStartAssigned, 137}, {kTableFull, 137}}) {
+        RunCatchingRefusals(run, CommandId::Create, [refusal] {
+            if (refusal != kSuccess) throw refusal;
+        });
+        EXPECT_EQ(run.options.result, result);
+    }
 }
 
 }  // namespace

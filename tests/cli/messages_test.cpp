@@ -2,22 +2,34 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <algorithm>
 #include <string>
+#include <tuple>
 
 #include "support/fake_platform.h"
 
 namespace partam {
 namespace {
 
-struct CodeCase {
-    int code;
-    const char* line;
-};
+// The closing message of a run with these options and one argument.
+std::string Shown(const RunOptions& options, const char* argument = "/vol=50%s") {
+    FakePlatform platform;
+    platform.QueueKeys("qq");
+    RunContext run(platform);
+    const char* argv[] = {"partam", argument};
+    run.arguments = ArgumentList(2, argv);
+    run.options = options;
+    ShowMessages(run);
+    EXPECT_EQ(platform.keysRead, options.result == 102 ? 1 : 0);  // 102 waits for one key
+    return platform.TakeOutput();
+}
 
-// Every result code's closing line. The fill texts are set by Closing().
-const CodeCase kCodeLines[] = {
+// Every result code's closing line, filled from a run of "/vol=50%s" with
+// value "report.ini" and bad switch "/bogus".
+// clang-format off
+const std::pair<int, const char*> kCodeLines[] = {
     {101, "\n Error 101: Invalid partition ID specified\n"},
+    {102, "\n Error 102: No command line parameters specified \n"},  // then its help and a key
     {104, " Error 104: Unable to write MBR information to file report.ini.\n"},
     {105, "\n Error 105: Invalid or incomplete switch: /bogus\n"},
     {106, " Error 106: Invalid Partition specified.\n"},
@@ -43,9 +55,8 @@ const CodeCase kCodeLines[] = {
     {133, " Error 133: Invalid or missing filename\n"},
     {134, " Error 134: Unable to locate the specified file\n"},
     {135, " Error 135: Unable to open the specified file\n"},
-    {136,
-     "Error 136: Partamer is unable to access the disk(s) with current permissions,\n"
-     "          please restart as Administrator.\n"},
+    {136, "Error 136: Partamer is unable to access the disk(s) with current permissions,\n"
+           "          please restart as Administrator.\n"},
     {137, " Error 137: The specified start sector is currently assigned\n"},
     {138, " Error 138: The specified size extends into unavailable space \n"},
     {139, " Error 139: Invalid value specified for align parameter\n"},
@@ -111,179 +122,109 @@ const CodeCase kCodeLines[] = {
     {569, " Error 569: Virtual disk file locked, or insufficient privileges\n\n"},
     {570, " Error 570:     \n\n"},
 };
+// clang-format on
 
-class MessagesTest : public ::testing::Test {
-protected:
-    // The closing message of a run that ended with result code.
-    std::string Closing(int code, const std::vector<const char*>& args = {"partam", "/vol=50%s"}) {
-        RunContext run(platform);
-        run.arguments = ArgumentList(static_cast<int>(args.size()), args.data());
-        run.options.result = code;
-        run.options.valueText = "report.ini";
-        run.options.badSwitchText = "/bogus";
-        ShowMessages(run);
-        return platform.TakeOutput();
+TEST(MessagesTest, EveryCodeHasItsExactLine) {
+    RunOptions o;
+    o.valueText = "report.ini";
+    o.badSwitchText = "/bogus";
+    for (const auto& [code, line] : kCodeLines) {
+        o.result = code;
+        EXPECT_EQ(Shown(o), line + std::string(code == 102 ? kNoParametersHelp : "")) << code;
     }
-
-    FakePlatform platform;
-};
-
-TEST_F(MessagesTest, EveryCodeHasItsExactLine) {
-    for (const CodeCase& c : kCodeLines) EXPECT_EQ(Closing(c.code), c.line) << "code " << c.code;
+    o.result = 147;  // without a /vol argument the volume codes name nothing
+    EXPECT_EQ(Shown(o, "-vol=X"), " Error 147: Unable to locate the specifed partition: '' \n");
 }
 
-TEST_F(MessagesTest, VolumeCodesWithoutVolArgumentShowNothingForIt) {
-    EXPECT_EQ(Closing(147, {"partam", "-vol=X"}),
-              " Error 147: Unable to locate the specifed partition: '' \n");
-}
-
-TEST_F(MessagesTest, NoParametersExplainsAndWaitsForOneHiddenKey) {
-    platform.QueueKeys("q");
-    EXPECT_EQ(Closing(102),
-              "\n Error 102: No command line parameters specified \n"
-              "\n  Partamer is a command line application, but no command line parameters\n"
-              "  were specified. Please make certain to start Partamer from a command\n"
-              "  prompt.  For example, the following will display available app options:\n\n"
-              "  partam /?\n\n"
-              "  Press any key to exit . . .\n");
-    EXPECT_EQ(platform.keysRead, 1);
-}
-
-TEST_F(MessagesTest, ErrorTextIsKeptByTheDisk) {
-    platform.AddDrive(0, 2048);
-    RunContext run(platform);
-    run.disk = std::make_unique<mDisk>(platform, 0, false);
-    run.options.result = 511;
-    ShowMessages(run);
-    EXPECT_STREQ(run.disk->errorText, "Invalid Disk selected");
-    EXPECT_STREQ(ErrorText(run, 9999), "    ");
-    EXPECT_STREQ(run.disk->errorText, "    ");
-}
-
-struct LevelCase {
-    int level;
-    int result;
-    int shutdown;
-    int ignore;
-    const char* expected;
-};
-
-TEST_F(MessagesTest, MessageLevelAndShutdownNotice) {
-    const LevelCase cases[] = {
-        {0, 0, 0, 0, " Partition(s) successfully hidden \n"},
-        {1, 0, 0, 0, ""},
-        {3, 0, 0, 0, ""},
-        {1, 511, 0, 0, ""},
-        {3, 511, 1, 0, ""},
-        {2, 511, 0, 0, " Error 511: Invalid Disk selected\n\n"},
-        {0, 511, 1, 0, " Error 511: Invalid Disk selected\n\n Shutdown aborted due to previous error!\n"},
-        {0, 511, 1, 1, " Error 511: Invalid Disk selected\n\n"},
-        {0, 0, 1, 0, " Partition(s) successfully hidden \n"},
+TEST(MessagesTest, MessageLevelAndShutdownNotice) {
+    const std::string hidden = " Partition(s) successfully hidden \n",
+                      e511 = " Error 511: Invalid Disk selected\n\n";
+    const std::tuple<int, int, int, int, std::string> cases[] = {
+        // clang-format off
+        // level, result, shutdown, ignore: the message
+        {0, 0, 0, 0, hidden}, {1, 0, 0, 0, ""}, {3, 0, 0, 0, ""}, {0, 0, 1, 0, hidden}, {1, 511, 0, 0, ""},
+        {3, 511, 1, 0, ""}, {2, 511, 0, 0, e511}, {0, 511, 1, 1, e511},
+        {0, 511, 1, 0, e511 + " Shutdown aborted due to previous error!\n"},
+        // clang-format on
     };
-    for (const LevelCase& c : cases) {
-        RunContext run(platform);
-        run.options.command = CommandId::Hide;
-        run.options.messageCommand = CommandId::Hide;
-        run.options.messageLevel = c.level;
-        run.options.result = c.result;
-        run.options.shutdownMode = c.shutdown;
-        run.options.ignoreErrors = c.ignore;
-        ShowMessages(run);
-        EXPECT_EQ(platform.TakeOutput(), c.expected) << "level " << c.level << " result " << c.result;
+    for (const auto& [level, result, shutdown, ignore, message] : cases) {
+        RunOptions o;
+        o.command = o.messageCommand = CommandId::Hide;
+        o.messageLevel = level;
+        o.result = result;
+        o.shutdownMode = shutdown;
+        o.ignoreErrors = ignore;
+        EXPECT_EQ(Shown(o), message) << "level " << level << " result " << result;
     }
 }
 
-struct SuccessCase {
-    CommandId command;
-    CommandId messageCommand;
-    AreaKind area;
-    std::string valueText;
-    int sector;
-    int silent;
-    const char* expected;
-};
-
-TEST_F(MessagesTest, SuccessMessages) {
+TEST(MessagesTest, SuccessMessages) {
     using C = CommandId;
     using A = AreaKind;
-    const SuccessCase cases[] = {
-        {C::Save, C::Save, A::Mbr, "mbr", 0, 0, " The MBR was successfully saved to x.bin\n"},
-        {C::Save, C::Save, A::Head, "head", 0, 0, " The first head was successfully saved to x.bin\n"},
-        {C::Save, C::Save, A::Disk, "disk", 0, 0, " The disk was successfully saved to x.bin\n"},
-        {C::Save, C::Save, A::Gpt, "gpt", 0, 0, " The GPT was successfully saved to x.bin\n"},
-        {C::Save, C::Save, A::Vbr, "vbr", 0, 0, " The volume boot record was successfully saved to x.bin\n"},
-        {C::Save, C::Save, A::Range, "range", 0, 0,
-         " The specified sector range was successfully saved to x.bin\n"},
-        {C::Restore, C::Restore, A::Mbr, "mbr", 0, 0, " The MBR was successfully restored from x.bin\n"},
-        {C::Restore, C::Restore, A::Range, "12", 0, 0,
-         " The specified sector range was successfully restored from x.bin\n"},
-        {C::IsSorted, C::IsSorted, A::NotGiven, "", 0, 0, " Partition entries are not sorted \n"},
-        {C::Status, C::Status, A::NotGiven, "", 0, 0, " Status read successfully as 200  \n"},
-        {C::ReadSignature, C::ReadSignature, A::NotGiven, "", 0, 0, " Disk 2 signature: 0x0AB1C2FF  \n"},
-        {C::ReadSignature, C::ReadSignature, A::NotGiven, "", 0, 1, "0AB1C2FF"},
-        {C::ReadVolumeID, C::ReadVolumeID, A::NotGiven, "", 0, 0, " Disk 2 Part 3 VolumeID: 1234-ABCD  \n"},
-        {C::ReadVolumeID, C::ReadVolumeID, A::NotGiven, "", 0, 1, "1234-ABCD"},
-        {C::List, C::List, A::NotGiven, "", 0, 0, ""},
-        {C::TabList, C::List, A::NotGiven, "", 0, 0, ""},
-        {C::Show, C::Show, A::NotGiven, "", 0, 0, ""},
-        {C::FlashMBR, C::FlashMBR, A::NotGiven, "", 0, 0, ""},
-        {C::Repair, C::Repair, A::NotGiven, "", 0, 0, " MBR successfully repaired \n"},
-        {C::Repair, C::Repair, A::NotGiven, "", 5, 0, " Specified sectors successfully restored \n"},
-        {C::Wipe, C::Wipe, A::Mbr, "mbr", 0, 0, " MBR successfully cleared \n"},
-        {C::Wipe, C::Wipe, A::Head, "head", 0, 0, " Entire first head successfully cleared \n"},
-        {C::Wipe, C::Wipe, A::Disk, "disk", 0, 0, " Disk successfully cleared \n"},
-        {C::Wipe, C::Wipe, A::Gpt, "gpt", 0, 0, " Specified sectors successfully cleared \n"},
-        {C::Wipe, C::Wipe, A::Mbr, "MBR", 0, 0, " Specified sectors successfully cleared \n"},
-        {C::Sort, C::Sort, A::NotGiven, "", 0, 0, " Partition entries successfully sorted \n"},
-        {C::Active, C::Active, A::NotGiven, "", 0, 0, " Partition successfully set to active \n"},
-        {C::Inactive, C::Inactive, A::NotGiven, "", 0, 0, " Partition successfully set inactive \n"},
-        {C::UnHide, C::UnHide, A::NotGiven, "", 0, 0, " Partition(s) successfully unhidden \n"},
-        {C::Del, C::Del, A::NotGiven, "", 0, 0, " Partition successfully deleted \n"},
-        {C::Del, C::DeleteAll, A::NotGiven, "", 0, 0, " All Partitions successfully deleted \n"},
-        {C::Type, C::Type, A::NotGiven, "0c", 0, 0, " Partition type successfully changed \n"},
-        {C::Copy, C::Copy, A::NotGiven, "", 0, 0, " Sector was successfully copied \n"},
-        // A "%" in the user's file name is text, never a conversion.
-        {C::WriteIni, C::WriteIni, A::NotGiven, "r%s%d.ini", 0, 0,
-         " MBR information was successfully written to r%s%d.ini \n"},
-        {C::BootMenu, C::BootMenu, A::NotGiven, "2", 0, 0, " \n Partition 2 successfully set to active \n"},
-        {C::WriteStatus, C::WriteStatus, A::NotGiven, "", 0, 0, " Status written successfully \n"},
-        {C::Create, C::Create, A::NotGiven, "", 0, 0, " Partition created successfully \n"},
-        {C::Signature, C::WriteSignature, A::NotGiven, "", 0, 0,
-         " Disk signature was successfully updated \n"},
-        {C::Signature, C::GenerateSignature, A::NotGiven, "", 0, 0,
-         " Disk signature was successfully generated \n"},
-        {C::Signature, C::ZeroSignature, A::NotGiven, "", 0, 0,
-         " Disk signature was successfully Zeroed out \n"},
-        {C::Info, C::Info, A::NotGiven, "", 0, 0, ""},
-        {C::DiskCount, C::None, A::NotGiven, "", 0, 0, ""},
+    const A N = A::NotGiven;
+    struct Case {
+        CommandId command;  // also the message's command
+        AreaKind area;
+        const char* value;
+        int flag;  // the sector of a repair, /silent of a read, the sorted state of IsSorted
+        const char* expected;
     };
-    for (const SuccessCase& c : cases) {
-        RunContext run(platform);
-        RunOptions& o = run.options;
-        o.command = c.command;
-        o.messageCommand = c.messageCommand;
+    const Case cases[] = {
+        // clang-format off
+        {C::Save, A::Mbr, "", 0, " The MBR was successfully saved to x.bin\n"},
+        {C::Save, A::Head, "", 0, " The first head was successfully saved to x.bin\n"},
+        {C::Save, A::Disk, "", 0, " The disk was successfully saved to x.bin\n"},
+        {C::Save, A::Gpt, "", 0, " The GPT was successfully saved to x.bin\n"},
+        {C::Save, A::Vbr, "", 0, " The volume boot record was successfully saved to x.bin\n"},
+        {C::Save, A::Range, "", 0, " The specified sector range was successfully saved to x.bin\n"},
+        {C::Restore, A::Mbr, "", 0, " The MBR was successfully restored from x.bin\n"},
+        {C::IsSorted, N, "", 0, " Partition entries are not sorted \n"},
+        {C::IsSorted, N, "", 1, " Partition entries are sorted \n"},
+        {C::Status, N, "", 0, " Status read successfully as 200  \n"},
+        {C::ReadSignature, N, "", 0, " Disk 2 signature: 0x0AB1C2FF  \n"},
+        {C::ReadSignature, N, "", 1, "0AB1C2FF"},
+        {C::ReadVolumeID, N, "", 0, " Disk 2 Part 3 VolumeID: 1234-ABCD  \n"},
+        {C::ReadVolumeID, N, "", 1, "1234-ABCD"}, {C::Repair, N, "", 0, " MBR successfully repaired \n"},
+        {C::Repair, N, "", 5, " Specified sectors successfully restored \n"},
+        {C::Wipe, N, "mbr", 0, " MBR successfully cleared \n"},
+        {C::Wipe, N, "disk", 0, " Disk successfully cleared \n"},
+        {C::Wipe, N, "head", 0, " Entire first head successfully cleared \n"},
+        {C::Wipe, N, "gpt", 0, " Specified sectors successfully cleared \n"},
+        {C::Wipe, N, "MBR", 0, " Specified sectors successfully cleared \n"},
+        {C::Sort, N, "", 0, " Partition entries successfully sorted \n"},
+        {C::Active, N, "", 0, " Partition successfully set to active \n"},
+        {C::Inactive, N, "", 0, " Partition successfully set inactive \n"},
+        {C::UnHide, N, "", 0, " Partition(s) successfully unhidden \n"},
+        {C::Del, N, "", 0, " Partition successfully deleted \n"},
+        {C::DeleteAll, N, "", 0, " All Partitions successfully deleted \n"},
+        {C::Type, N, "0c", 0, " Partition type successfully changed \n"},
+        {C::Copy, N, "", 0, " Sector was successfully copied \n"},
+        // A "%" in the user's file name is text, never a conversion.
+        {C::WriteIni, N, "r%s%d.ini", 0, " MBR information was successfully written to r%s%d.ini \n"},
+        {C::BootMenu, N, "2", 0, " \n Partition 2 successfully set to active \n"},
+        {C::WriteStatus, N, "", 0, " Status written successfully \n"},
+        {C::Create, N, "", 0, " Partition created successfully \n"},
+        {C::WriteSignature, N, "", 0, " Disk signature was successfully updated \n"},
+        {C::GenerateSignature, N, "", 0, " Disk signature was successfully generated \n"},
+        {C::ZeroSignature, N, "", 0, " Disk signature was successfully Zeroed out \n"},
+        {C::List, N, "", 0, ""}, {C::TabList, N, "", 0, ""}, {C::Show, N, "", 0, ""},
+        {C::FlashMBR, N, "", 0, ""}, {C::Info, N, "", 0, ""}, {C::DiskCount, N, "", 0, ""},
+        // clang-format on
+    };
+    RunOptions o;
+    o.fileName = "x.bin";
+    o.statusByte = 200;
+    o.disk = 2;
+    o.part = 3;
+    std::copy_n("\x0A\xB1\xC2\xFF", 4, o.signatureBytes);
+    o.volumeIdText = "1234-ABCD";
+    for (const Case& c : cases) {
+        o.command = o.messageCommand = c.command;
         o.area = c.area;
-        o.valueText = c.valueText;
-        o.sector = c.sector;
-        o.silent = c.silent;
-        o.fileName = "x.bin";
-        o.statusByte = 200;
-        o.disk = 2;
-        o.part = 3;
-        const std::uint8_t signature[4] = {0x0A, 0xB1, 0xC2, 0xFF};
-        std::copy(signature, signature + 4, o.signatureBytes);
-        o.volumeIdText = "1234-ABCD";
-        ShowMessages(run);
-        EXPECT_EQ(platform.TakeOutput(), c.expected) << "command " << static_cast<int>(c.command);
+        o.valueText = c.value;
+        o.sector = o.silent = o.entriesSorted = c.flag;
+        EXPECT_EQ(Shown(o), c.expected) << "command " << static_cast<int>(c.command);
     }
-}
-
-TEST_F(MessagesTest, SortedEntriesSayNothingAboutNot) {
-    RunContext run(platform);
-    run.options.command = CommandId::IsSorted;
-    run.options.entriesSorted = 1;
-    ShowMessages(run);
-    EXPECT_EQ(platform.TakeOutput(), " Partition entries are sorted \n");
 }
 
 }  // namespace
