@@ -22,24 +22,20 @@ std::string Changes(const RunOptions& o) {
         const char* name;
         std::int64_t value, initial;
     };
-    const Number numbers[] = {{"cmd", static_cast<int>(o.command), 0},
-                              {"disk", o.disk, d.disk},
-                              {"part", o.part, d.part},
-                              {"sector", o.sector, d.sector},
-                              {"area", static_cast<int>(o.area), kNotGiven},
-                              {"type", o.typeCode, d.typeCode},
-                              {"first", o.firstSector, d.firstSector},
-                              {"last", o.lastSector, d.lastSector},
-                              {"msg", o.messageLevel, 0},
-                              {"shutdown", o.shutdownMode, 0}};
+    // clang-format off
+    const Number numbers[] = {
+        {"cmd", static_cast<int>(o.command), 0}, {"disk", o.disk, d.disk}, {"part", o.part, d.part},
+        {"sector", o.sector, d.sector}, {"area", static_cast<int>(o.area), kNotGiven},
+        {"type", o.typeCode, d.typeCode}, {"first", o.firstSector, d.firstSector},
+        {"last", o.lastSector, d.lastSector}, {"msg", o.messageLevel, 0}, {"shutdown", o.shutdownMode, 0}};
     const std::pair<const char*, std::int32_t> flags[] = {
         {"freespace", o.freeSpace}, {"extended", o.extendedOnly}, {"result", o.showResult},
-        {"ignore", o.ignoreErrors}, {"confirm", o.autoConfirm},   {"silent", o.silent},
-        {"nohdr", o.noHeader},      {"ascii", o.asciiMap},        {"help", o.help},
-        {"BAD", o.badSwitch}};
+        {"ignore", o.ignoreErrors}, {"confirm", o.autoConfirm}, {"silent", o.silent}, {"nohdr", o.noHeader},
+        {"ascii", o.asciiMap}, {"help", o.help}, {"BAD", o.badSwitch}};
     const std::pair<const char*, const std::string*> texts[] = {
         {"partText", &o.partSwitchText}, {"diskFile", &o.diskFileName}, {"value", &o.valueText},
-        {"file", &o.fileName},           {"scratch", &o.scratchText},   {"text", &o.badSwitchText}};
+        {"file", &o.fileName}, {"scratch", &o.scratchText}, {"text", &o.badSwitchText}};
+    // clang-format on
     std::string s;
     for (const Number& n : numbers)
         if (n.value != n.initial) s += " " + std::string(n.name) + "=" + std::to_string(n.value);
