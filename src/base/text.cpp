@@ -14,7 +14,8 @@ std::string FormatV(const char* format, std::va_list args) {
     const int needed = std::vsnprintf(small, sizeof small, format, copy);
     va_end(copy);
     if (needed < 0) return std::string();
-    if (static_cast<std::size_t>(needed) < sizeof small) return std::string(small, static_cast<std::size_t>(needed));
+    if (static_cast<std::size_t>(needed) < sizeof small)
+        return std::string(small, static_cast<std::size_t>(needed));
     std::vector<char> big(static_cast<std::size_t>(needed) + 1);
     std::vsnprintf(big.data(), big.size(), format, args);
     return std::string(big.data(), static_cast<std::size_t>(needed));
@@ -52,9 +53,12 @@ namespace {
 
 int DigitValue(char c, int base) {
     int v = -1;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
     return (v >= 0 && v < base) ? v : -1;
 }
 

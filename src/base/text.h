@@ -12,7 +12,8 @@ namespace partam {
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-std::string Format(const char* format, ...);
+std::string
+Format(const char* format, ...);
 std::string FormatV(const char* format, std::va_list args);
 
 char ToUpperAscii(char c);

@@ -10,8 +10,8 @@
 #include "cli/run_options.h"
 #include "disk/disk.h"
 #include "platform/platform.h"
-#include "report/frame.h"
 #include "report/formatters.h"
+#include "report/frame.h"
 
 namespace partam {
 
@@ -31,7 +31,8 @@ struct RunContext {
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
-    void Printf(const char* format, ...);
+    void
+    Printf(const char* format, ...);
 };
 
 // Records the run's result: 0 names the command whose success message is

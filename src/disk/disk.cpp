@@ -25,11 +25,16 @@ bool BytesEqual(const std::uint8_t* p, const char* text) {
 
 const char* TableKindName(TableKind kind) {
     switch (kind) {
-        case TableKind::Mbr: return "MBR";
-        case TableKind::Gpt: return "GPT";
-        case TableKind::BootSector: return "BootSector";
-        case TableKind::SuperFloppy: return "SuperFloppy";
-        default: return "None";
+        case TableKind::Mbr:
+            return "MBR";
+        case TableKind::Gpt:
+            return "GPT";
+        case TableKind::BootSector:
+            return "BootSector";
+        case TableKind::SuperFloppy:
+            return "SuperFloppy";
+        default:
+            return "None";
     }
 }
 
@@ -57,7 +62,8 @@ void mDisk::CountDisks() {
 
 std::string mDisk::DevicePath(int value, bool valueIsDriveNumber) const {
     int number = value;
-    if (!valueIsDriveNumber) number = (value >= 0 && value < kMaxDrives) ? diskTable[static_cast<std::size_t>(value)] : -1;
+    if (!valueIsDriveNumber)
+        number = (value >= 0 && value < kMaxDrives) ? diskTable[static_cast<std::size_t>(value)] : -1;
     return Format("\\\\.\\PhysicalDrive%d", number);
 }
 
@@ -144,19 +150,28 @@ void mDisk::ReadDiskInfo() {
     if (!device_->ReadSectors(0, 1, sector0.data())) sector0.fill(0);
     superFloppyFs = 0;
     if (mediaType == kRemovableMedia) {
-        if (BytesEqual(&sector0[3], "NTFS")) superFloppyFs = 1;
-        else if (BytesEqual(&sector0[54], "FAT16")) superFloppyFs = 2;
-        else if (BytesEqual(&sector0[82], "FAT32")) superFloppyFs = 3;
+        if (BytesEqual(&sector0[3], "NTFS"))
+            superFloppyFs = 1;
+        else if (BytesEqual(&sector0[54], "FAT16"))
+            superFloppyFs = 2;
+        else if (BytesEqual(&sector0[82], "FAT32"))
+            superFloppyFs = 3;
     }
-    if (sector0[0] == 0x33 && sector0[1] == 0xC0) tableKind = TableKind::Mbr;
-    else if (sector0[0] == 0xEB && sector0[1] == 0x58) tableKind = TableKind::BootSector;
-    else if (superFloppyFs != 0) tableKind = TableKind::SuperFloppy;
-    else tableKind = TableKind::None;
+    if (sector0[0] == 0x33 && sector0[1] == 0xC0)
+        tableKind = TableKind::Mbr;
+    else if (sector0[0] == 0xEB && sector0[1] == 0x58)
+        tableKind = TableKind::BootSector;
+    else if (superFloppyFs != 0)
+        tableKind = TableKind::SuperFloppy;
+    else
+        tableKind = TableKind::None;
     tableKindName = TableKindName(tableKind);
     if (!(sector0[510] == 0x55 && sector0[511] == 0xAA)) signatureValid = 0;
 }
 
-std::int32_t mDisk::PartitionCount(int kind) const { return partitions ? partitions->PartitionCount(kind) : 0; }
+std::int32_t mDisk::PartitionCount(int kind) const {
+    return partitions ? partitions->PartitionCount(kind) : 0;
+}
 
 mPart* mDisk::GetPartition(int number, bool byPosition) {
     return partitions ? partitions->GetPartition(number, byPosition) : nullptr;
@@ -170,7 +185,8 @@ char mDisk::DriveLetterOf(int number) {
 
 std::string mDisk::BusName() {
     if (currentIndex >= 0) {
-        if (auto id = platform_.IdentifyDrive(diskTable[static_cast<std::size_t>(currentIndex)])) return id->bus;
+        if (auto id = platform_.IdentifyDrive(diskTable[static_cast<std::size_t>(currentIndex)]))
+            return id->bus;
     }
     return RegistryDeviceInfo(platform_, static_cast<std::uint32_t>(currentIndex), 0, description);
 }
@@ -183,12 +199,14 @@ const std::string& mDisk::DeviceDescription() {
     }
     // A failed lookup leaves what the field held: the bus name.
     description = BusName();
-    description = CutDescription(description, RegistryDeviceInfo(platform_, static_cast<std::uint32_t>(currentIndex),
-                                                                  3, description));
+    description = CutDescription(
+        description, RegistryDeviceInfo(platform_, static_cast<std::uint32_t>(currentIndex), 3, description));
     return description;
 }
 
-Chs mDisk::LbaToChs(std::uint32_t lba) const { return partam::LbaToChs(lba, tracksPerCylinder, sectorsPerTrack); }
+Chs mDisk::LbaToChs(std::uint32_t lba) const {
+    return partam::LbaToChs(lba, tracksPerCylinder, sectorsPerTrack);
+}
 
 int mDisk::ReadSector(std::uint64_t lba, std::uint8_t* buffer) {
     return device_->ReadSectors(lba, 1, buffer) ? 0 : kErrorMbrRead;

@@ -46,7 +46,7 @@ public:
     Chs LbaToChs(std::uint32_t lba) const;
 
     // Sector I/O on the selected disk, in sectors of the disk it shows.
-    int ReadSector(std::uint64_t lba, std::uint8_t* buffer);  // 0 or 506
+    int ReadSector(std::uint64_t lba, std::uint8_t* buffer);                               // 0 or 506
     int WriteSectors(std::uint64_t lba, std::uint32_t count, const std::uint8_t* buffer);  // 0 or 505
     int WriteSector0();
     SectorFile& CurrentFile() { return *currentFile; }

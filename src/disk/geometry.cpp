@@ -43,8 +43,13 @@ bool DriveLayout::GetLayout(Platform& platform) {
             if (s >= answer.entries.size()) continue;
             const LayoutEntry& e = answer.entries[s];
             if (!e.styleMbr || e.partitionType == 0) continue;
-            slots[s] = LayoutSlot{1, e.partitionType, e.startingOffset, e.partitionLength,
-                                  e.partitionNumber, e.hiddenSectors, static_cast<std::uint8_t>(e.bootIndicator)};
+            slots[s] = LayoutSlot{1,
+                                  e.partitionType,
+                                  e.startingOffset,
+                                  e.partitionLength,
+                                  e.partitionNumber,
+                                  e.hiddenSectors,
+                                  static_cast<std::uint8_t>(e.bootIndicator)};
         }
     } else if (platform.GetDriveLayout(handle, kBufferSize, answer)) {
         source = 1;
@@ -81,7 +86,8 @@ bool ReadString(Platform& platform, const std::string& key, const std::string& n
 
 }  // namespace
 
-std::string RegistryDeviceInfo(Platform& platform, std::uint32_t diskIndex, int what, const std::string& buffer) {
+std::string RegistryDeviceInfo(Platform& platform, std::uint32_t diskIndex, int what,
+                               const std::string& buffer) {
     std::string instance;
     if (!ReadString(platform, kDiskEnumKey, Format("%u", diskIndex), instance)) return buffer;
     if (what == 0) {
@@ -92,21 +98,28 @@ std::string RegistryDeviceInfo(Platform& platform, std::uint32_t diskIndex, int 
     const std::string key = kEnumKey + instance;
     std::string text;
     switch (what) {
-        case 5: return instance;
+        case 5:
+            return instance;
         case 3:
-            if (ReadString(platform, key, "FriendlyName", text) || ReadString(platform, key, "DeviceDesc", text))
+            if (ReadString(platform, key, "FriendlyName", text) ||
+                ReadString(platform, key, "DeviceDesc", text))
                 return text;
             return buffer;
-        case 4: return ReadString(platform, key, "ParentIDPrefix", text) ? text : buffer;
-        default: return buffer;
+        case 4:
+            return ReadString(platform, key, "ParentIDPrefix", text) ? text : buffer;
+        default:
+            return buffer;
     }
 }
 
 std::string CutDescription(const std::string& busName, const std::string& displayName) {
     std::string suffix;
-    if (EqualsNoCase(busName, "USB")) suffix = " USB Device";
-    else if (EqualsNoCase(busName, "SCSI")) suffix = " SCSI Disk Device";
-    else if (EqualsNoCase(busName, "IDE")) suffix = " ATA Device";
+    if (EqualsNoCase(busName, "USB"))
+        suffix = " USB Device";
+    else if (EqualsNoCase(busName, "SCSI"))
+        suffix = " SCSI Disk Device";
+    else if (EqualsNoCase(busName, "IDE"))
+        suffix = " ATA Device";
 
     std::string description = displayName;
     if (!suffix.empty() && description.size() >= suffix.size()) {

@@ -69,8 +69,15 @@ struct mPart {
 inline bool IsExtendedType(std::uint32_t t) { return t == 0x05 || t == 0x0F || t == 0x15 || t == 0x1F; }
 inline bool IsHideableType(std::uint32_t t) {
     switch (t) {
-        case 0x01: case 0x04: case 0x06: case 0x07: case 0x0B:
-        case 0x0C: case 0x0D: case 0x0E: case 0x0F:
+        case 0x01:
+        case 0x04:
+        case 0x06:
+        case 0x07:
+        case 0x0B:
+        case 0x0C:
+        case 0x0D:
+        case 0x0E:
+        case 0x0F:
             return true;
         default:
             return false;

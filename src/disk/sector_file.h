@@ -17,8 +17,8 @@ public:
     SectorFile& operator=(const SectorFile&) = delete;
 
     // The general open. An open handle stays as it is unless reopen is set.
-    bool Open(const std::string& path, std::uint32_t access, std::uint32_t share,
-              std::uint32_t disposition, std::uint32_t attributes, bool reopen);
+    bool Open(const std::string& path, std::uint32_t access, std::uint32_t share, std::uint32_t disposition,
+              std::uint32_t attributes, bool reopen);
     bool OpenDrive(const std::string& path);   // read and write, shared, existing
     bool OpenRead(const std::string& path);    // backup files to read
     bool OpenCreate(const std::string& path);  // new backup files

@@ -43,7 +43,6 @@ void SetStartChs(PartitionEntry& entry, const Chs& chs);
 void SetEndChs(PartitionEntry& entry, const Chs& chs);
 inline bool IsActiveStatus(std::uint8_t status) { return status == kActiveStatus; }
 
-
 // A complete entry: status (0x80 when active), CHS of both ends, type, LBA
 // start and sector count.
 PartitionEntry MakeEntry(bool active, std::uint8_t type, const Chs& first, const Chs& last,

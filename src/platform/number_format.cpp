@@ -67,11 +67,16 @@ std::optional<std::string> ApplyNumberFormat(const std::string& text, unsigned d
                         std::all_of(fraction.begin(), fraction.end(), [](char c) { return c == '0'; });
     if (!negative || isZero) return number;
     switch (f.negativeOrder) {
-        case 0: return "(" + number + ")";
-        case 2: return "- " + number;
-        case 3: return number + "-";
-        case 4: return number + " -";
-        default: return "-" + number;
+        case 0:
+            return "(" + number + ")";
+        case 2:
+            return "- " + number;
+        case 3:
+            return number + "-";
+        case 4:
+            return number + " -";
+        default:
+            return "-" + number;
     }
 }
 

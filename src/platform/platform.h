@@ -96,15 +96,11 @@ public:
     // --- Files and devices -------------------------------------------------
     // "\\.\PhysicalDrive%d" names drive number %d; when PARTAM_DISKS is set
     // its entries stand in for the machine's drives.
-    virtual FileId OpenFile(const std::string& path, std::uint32_t access,
-                            std::uint32_t share, std::uint32_t disposition,
-                            std::uint32_t attributes) = 0;
-    virtual bool ReadFile(FileId file, void* buffer, std::uint32_t count,
-                          std::uint32_t& done) = 0;
-    virtual bool WriteFile(FileId file, const void* buffer,
-                           std::uint32_t count, std::uint32_t& done) = 0;
-    virtual bool SeekFile(FileId file, std::int64_t offset,
-                          SeekOrigin origin) = 0;
+    virtual FileId OpenFile(const std::string& path, std::uint32_t access, std::uint32_t share,
+                            std::uint32_t disposition, std::uint32_t attributes) = 0;
+    virtual bool ReadFile(FileId file, void* buffer, std::uint32_t count, std::uint32_t& done) = 0;
+    virtual bool WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) = 0;
+    virtual bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) = 0;
     virtual bool FileSize(FileId file, std::uint64_t& size) = 0;
     virtual void CloseFile(FileId file) = 0;
     // True when the path names an existing file or folder.
@@ -116,20 +112,16 @@ public:
     virtual bool GetPartitionInfo(FileId drive, PartitionInformation& out) = 0;
     // The layout queries fail when the answer needs more than bufferBytes:
     // 48 bytes and 144 per entry in the extended form, 8 and 32 in the old.
-    virtual bool GetDriveLayoutEx(FileId drive, std::uint32_t bufferBytes,
-                                  DriveLayoutAnswer& out) = 0;
-    virtual bool GetDriveLayout(FileId drive, std::uint32_t bufferBytes,
-                                DriveLayoutAnswer& out) = 0;
+    virtual bool GetDriveLayoutEx(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) = 0;
+    virtual bool GetDriveLayout(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) = 0;
     // Bus and description of drive number n when the platform names it
     // itself; nothing when the registry is the place to ask.
     virtual std::optional<DriveIdentity> IdentifyDrive(int driveNumber) = 0;
 
     // --- Registry (HKEY_LOCAL_MACHINE, read only) --------------------------
     // Reads at most maxBytes of a value. Strings come without their NUL.
-    virtual bool ReadRegistryValue(const std::string& keyPath,
-                                   const std::string& valueName,
-                                   std::uint32_t maxBytes,
-                                   std::vector<std::uint8_t>& data) = 0;
+    virtual bool ReadRegistryValue(const std::string& keyPath, const std::string& valueName,
+                                   std::uint32_t maxBytes, std::vector<std::uint8_t>& data) = 0;
 
     // --- Process and system ------------------------------------------------
     virtual OsVersion GetOsVersion() = 0;
@@ -156,8 +148,8 @@ public:
     // --- Locale ------------------------------------------------------------
     // A number text ("1234.500000") formatted by the user's locale with the
     // given count of decimals; nothing when the system refuses it.
-    virtual std::optional<std::string> FormatLocaleNumber(
-        const std::string& numberText, unsigned decimals) = 0;
+    virtual std::optional<std::string> FormatLocaleNumber(const std::string& numberText,
+                                                          unsigned decimals) = 0;
     // The system's message for the last failed call, without a line end.
     virtual std::string LastErrorText() = 0;
 };
