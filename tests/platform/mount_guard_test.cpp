@@ -3,8 +3,6 @@
 #include "platform/posix/mount_guard.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,8 +11,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "platform/posix/block_devices.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/system_files.h"
 #include "scratch.h"
 #include "support/images.h"
 
@@ -29,8 +27,8 @@ constexpr std::uint64_t kS = 512;
 TEST(MountGuard, WriteAllowedOnlyOutsideWhatIsInUse) {
     const DeviceUse use{true, false, {{2048 * kS, 6144 * kS}, {10240 * kS, 12288 * kS}}};
     const std::tuple<std::uint64_t, std::uint64_t, bool> cases[] = {
-        {0, 1, true},       {2047, 1, true},     {2047, 2, false},  {2048, 1, false},    {6143, 1, false},
-        {6144, 4096, true}, {6144, 4097, false}, {12287, 1, false}, {12288, 1000, true}, {0, 100000, false}};
+        {2047, 1, true},     {2047, 2, false},  {6143, 1, false},    {6144, 4096, true},
+        {6144, 4097, false}, {12287, 1, false}, {12288, 1000, true}, {0, 100000, false}};
     for (const auto& [lba, sectors, allowed] : cases)
         EXPECT_EQ(WriteAllowed(use, lba * kS, sectors * kS), allowed) << lba << "+" << sectors;
     EXPECT_TRUE(WriteAllowed(use, 2048 * kS, 0));
@@ -40,20 +38,16 @@ TEST(MountGuard, WriteAllowedOnlyOutsideWhatIsInUse) {
 }
 
 TEST(MountGuard, ParsesMountInfoAndSwaps) {
+    // A malformed line is skipped, the lines after it still read.
     const std::vector<MountedDevice> mounts = ParseMountInfo(
-        "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 shared:2 - ext3 /dev/root rw,errors=continue\n"
-        "40 26 0:37 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n"
+        "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 shared:2 - ext3 /dev/disk\\040one rw\n"
         "bad line\n"
-        "41 26 x:y / /x rw - ext4 /dev/sdq rw\n"
-        "44 26 259:0 / /media/my\\040disk rw - vfat /dev/disk\\040one rw\n");
+        "40 26 0:37 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n");
     std::vector<std::tuple<unsigned, unsigned, std::string>> seen;
     for (const MountedDevice& m : mounts) seen.emplace_back(m.device.major, m.device.minor, m.source);
-    EXPECT_EQ(seen, (decltype(seen){{98, 0, "/dev/root"}, {0, 37, "cgroup2"}, {259, 0, "/dev/disk one"}}));
-    EXPECT_EQ(ParseSwapNames("Filename\tType\tSize\tUsed\tPriority\n"
-                             "/dev/sda2   partition\t8388604\t0\t-2\n"
-                             "/swap\\040file file 1 0 -3\n"),
-              (std::vector<std::string>{"/dev/sda2", "/swap file"}));
-    EXPECT_EQ(UnescapeMountField("a\\040b\\134c\\12"), "a b\\c\\12");
+    EXPECT_EQ(seen, (decltype(seen){{98, 0, "/dev/disk one"}, {0, 37, "cgroup2"}}));
+    EXPECT_EQ(ParseSwapNames("Filename\tType\tSize\tUsed\tPriority\n/swap\\040file file 1 0 -3\n"),
+              std::vector<std::string>{"/swap file"});
 }
 
 // A disk sda (8:0) with partitions sda1 at 2048 (4096 sectors), sda2 at
@@ -64,26 +58,24 @@ struct FakeSystem {
     const std::string disk = dir.Path("sys/block/sda");
 
     FakeSystem() {
-        Device("", "8:0", "409600");
-        const char* parts[][2] = {{"2048", "4096"}, {"10240", "2048"}, {"20480", "1000"}};
-        for (int i = 1; i <= 3; ++i) {
-            const std::string name = "/sda" + std::to_string(i);
-            Device(name, "8:" + std::to_string(i), parts[i - 1][1]);
-            dir.WriteText(disk + name + "/partition", std::to_string(i) + "\n");
-            dir.WriteText(disk + name + "/start", std::string(parts[i - 1][0]) + "\n");
+        const char* starts[] = {"", "2048", "10240", "20480"};
+        const char* sizes[] = {"409600", "4096", "2048", "1000"};
+        for (int i = 0; i < 4; ++i) {
+            const std::string n = std::to_string(i), folder = disk + (i ? "/sda" + n : "");
+            dir.Write(folder + "/dev", "8:" + n + "\n");
+            dir.Write(folder + "/size", sizes[i] + std::string("\n"));
+            fs::create_directories(folder + "/holders");
+            if (i == 0) continue;
+            dir.Write(folder + "/partition", n + "\n");
+            dir.Write(folder + "/start", starts[i] + std::string("\n"));
         }
         fs::create_directories(dir.Path("sys/dev/block"));
         fs::create_directory_symlink(disk, dir.Path("sys/dev/block/8:0"));
         fs::create_directory_symlink(disk + "/sda2", dir.Path("sys/dev/block/8:2"));
         Mounted("");
     }
-    void Device(const std::string& name, const std::string& number, const std::string& size) {
-        dir.WriteText(disk + name + "/dev", number + "\n");
-        dir.WriteText(disk + name + "/size", size + "\n");
-        fs::create_directories(disk + name + "/holders");
-    }
     void Mounted(const std::string& lines) {
-        dir.WriteText("proc/self/mountinfo", "26 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n" + lines);
+        dir.Write("proc/self/mountinfo", "26 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n" + lines);
     }
 };
 
@@ -112,37 +104,10 @@ TEST(MountGuard, InspectsTheDiskAndItsPartitions) {
         if (!mounted) fs::remove(system.dir.Path("proc/self/mountinfo"));
         if (mounted && *mounted)
             system.Mounted("50 26 " + std::string(mounted) + " / /data rw - ext4 /dev/x rw\n");
-        if (held) system.dir.WriteText(system.disk + "/sda2/holders/dm-0", "");
-        system.dir.WriteText(system.disk + "/sda3/start", std::string(start) + "\n");
+        if (held) system.dir.Write(system.disk + "/sda2/holders/dm-0", "");
+        system.dir.Write(system.disk + "/sda3/start", std::string(start) + "\n");
         EXPECT_EQ(Summary(InspectDevice(system.roots, {8, minor})), expected) << name;
     }
-}
-
-// Read-only: asks about the device this machine runs from, writes nothing.
-TEST(MountGuard, TheRunningSystemsDeviceIsInUse) {
-    struct stat st;
-    ASSERT_EQ(::stat("/", &st), 0);
-    const DevNumber root{major(st.st_dev), minor(st.st_dev)};
-    const std::string folder = SysFolderOf(SystemRoots(), root);
-    if (root.major == 0 || folder.empty()) GTEST_SKIP() << "the root filesystem is on no block device";
-    EXPECT_EQ(Summary(InspectDevice(SystemRoots(), root)), "whole");
-    const std::string disk = DiskFolderOf(folder);
-    if (disk == folder) return;
-    // Root on a partition: its disk refuses that partition's range.
-    const auto diskNumber = ParseDevNumber(ReadSmallFile(disk + "/dev").value_or(""));
-    const auto start = ParseUnsigned(ReadSmallFile(folder + "/start").value_or(""));
-    ASSERT_TRUE(diskNumber && start);
-    EXPECT_FALSE(WriteAllowed(InspectDevice(SystemRoots(), *diskNumber), *start * kS, kS));
-}
-
-// Drives are whole disks that hold sectors: no loop, ram, device-mapper,
-// RAID or optical devices.
-TEST(BlockDevices, OnlyWholeDisksAreDrives) {
-    FakeSystem system;
-    for (const char* name : {"sdb", "loop0", "nvme0n1", "mmcblk0", "sr0", "zram0", "ram1", "dm-3", "md127"})
-        system.dir.WriteText(std::string("sys/block/") + name + "/size", "8\n");
-    system.dir.WriteText("sys/block/sdc/size", "0\n");
-    EXPECT_EQ(ListDriveNames(system.roots), (std::vector<std::string>{"mmcblk0", "nvme0n1", "sda", "sdb"}));
 }
 
 constexpr std::uint64_t kDiskSectors = 131072;  // 64 MiB
@@ -160,8 +125,7 @@ bool WaitFor(const std::string& path) {
 // filesystem mounted either from its one partition or from the whole device.
 // Only root can make one: elsewhere the test skips. Whatever happens, the
 // filesystem is unmounted and the device detached at the end.
-class MountedLoopDisk {
-public:
+struct MountedLoopDisk {
     explicit MountedLoopDisk(bool partitioned) { skip = Start(partitioned); }
     ~MountedLoopDisk() {
         Unmount();
@@ -169,43 +133,35 @@ public:
     }
     MountedLoopDisk(const MountedLoopDisk&) = delete;
     MountedLoopDisk& operator=(const MountedLoopDisk&) = delete;
-
-    void Unmount() { Run("umount " + dir_.Path("mnt")); }  // fails harmlessly when not mounted
+    void Unmount() { Run("umount " + dir.Path("mnt")); }  // fails harmlessly when not mounted
 
     std::string skip;  // why the test cannot run here
     std::string device;
 
-private:
-    // Nothing once the filesystem is mounted, else why it could not be.
     std::string Start(bool partitioned) {
         if (::geteuid() != 0) return "needs root";
         Bytes image = partitioned ? test::MakeMbr({{0, 0x83, kPartStart, kPartSectors}}) : Bytes(512, 0);
         image.resize(kDiskSectors * 512, 0);
-        const std::string file = dir_.Write("disk.img", image);
-        const std::string attach = std::string("losetup --find --show ") + (partitioned ? "-P " : "") + file;
-        if (FILE* pipe = ::popen((attach + " 2>/dev/null").c_str(), "r")) {
-            char line[256] = "";
-            if (std::fgets(line, sizeof line, pipe)) device = std::string(line, std::strcspn(line, "\n"));
+        const std::string attach = std::string("losetup --find --show ") + (partitioned ? "-P " : "") +
+                                   dir.Write("disk.img", image) + " 2>/dev/null";
+        char line[256] = "";
+        if (FILE* pipe = ::popen(attach.c_str(), "r")) {
+            if (std::fgets(line, sizeof line, pipe) && std::strncmp(line, "/dev/loop", 9) == 0)
+                device.assign(line, std::strcspn(line, "\n"));
             ::pclose(pipe);
         }
-        if (device.rfind("/dev/loop", 0) != 0) {
-            device.clear();
-            return "no loop device";
-        }
-        std::string target = device;
-        if (partitioned) {
-            // The loop driver may leave the table unscanned: then ask the kernel.
-            target = device + "p1";
-            if (!WaitFor(target) && !(Run("partx -a " + device) && WaitFor(target)))
-                return "the partition of " + device + " does not show";
-        }
-        fs::create_directories(dir_.Path("mnt"));
-        if (!Run("mkfs.ext2 -q -F " + target) || !Run("mount " + target + " " + dir_.Path("mnt")))
+        if (device.empty()) return "no loop device";
+        // The loop driver may leave the table unscanned: then ask the kernel.
+        const std::string target = device + (partitioned ? "p1" : "");
+        if (partitioned && !WaitFor(target) && !(Run("partx -a " + device) && WaitFor(target)))
+            return "the partition of " + device + " does not show";
+        fs::create_directories(dir.Path("mnt"));
+        if (!Run("mkfs.ext2 -q -F " + target) || !Run("mount " + target + " " + dir.Path("mnt")))
             return "cannot make or mount a filesystem on " + target;
         return "";
     }
 
-    ScratchFolder dir_;
+    ScratchFolder dir;
 };
 
 // Each write either lands or fails as busy, leaving the sectors as they were.
@@ -228,7 +184,7 @@ void CheckWrites(PosixPlatform& p, FileId drive, const std::vector<WriteCase>& c
 // exclusive claims alone reveal.
 std::string UseByClaimsOnly(const std::string& device) {
     ScratchFolder proc;
-    proc.WriteText("self/mountinfo", "");
+    proc.Write("self/mountinfo", "");
     return Summary(InspectDevice(SystemRoots{"/sys", proc.Path(""), "/dev"},
                                  BlockDeviceAt(device).value_or(DevNumber{})));
 }

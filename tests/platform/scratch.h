@@ -19,11 +19,7 @@ namespace partam::test {
 
 class ScratchFolder {
 public:
-    ScratchFolder()
-        : path_(std::filesystem::temp_directory_path() /
-                ("partam-platform-" + std::to_string(std::random_device()()))) {
-        std::filesystem::create_directories(path_);
-    }
+    ScratchFolder() { std::filesystem::create_directories(path_); }
     ~ScratchFolder() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
@@ -32,15 +28,14 @@ public:
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     std::string Path(const std::string& name) const { return (path_ / name).string(); }
-    std::string Write(const std::string& name, const Bytes& data) const {
+    std::string Write(const std::string& name, const std::string& data) const {
         const std::string path = Path(name);
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        std::ofstream(path, std::ios::binary) << data;
         return path;
     }
-    std::string WriteText(const std::string& name, const std::string& text) const {
-        return Write(name, Bytes(text.begin(), text.end()));
+    std::string Write(const std::string& name, const Bytes& data) const {
+        return Write(name, std::string(data.begin(), data.end()));
     }
     static Bytes Read(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
@@ -48,26 +43,24 @@ public:
     }
 
 private:
-    std::filesystem::path path_;
+    std::filesystem::path path_ = std::filesystem::temp_directory_path() /
+                                  ("partam-platform-" + std::to_string(std::random_device()()));
 };
 
 // Sets (or, with nothing, removes) an environment variable for a scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) saved_ = old;
+struct ScopedEnv {
+    ScopedEnv(const char* variable, const std::optional<std::string>& value) : name(variable) {
+        if (const char* old = std::getenv(variable)) saved = old;
         Set(value);
     }
-    ~ScopedEnv() { Set(saved_); }
+    ~ScopedEnv() { Set(saved); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
     void Set(const std::optional<std::string>& value) {
-        value ? ::setenv(name_.c_str(), value->c_str(), 1) : ::unsetenv(name_.c_str());
+        value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
     }
-    std::string name_;
-    std::optional<std::string> saved_;
+    std::string name;
+    std::optional<std::string> saved;
 };
 
 // One read or write at an offset; a short or failed write is false.
