@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -79,11 +78,10 @@ const std::string kNoParameters =
 // three, the second a utility partition. An options file outside the
 // program's folder must never be read.
 void SetUpMachine(FakePlatform& platform) {
-    const test::Bytes mbr0 = test::MakeMbr({{0x00, 0x07, 2048, 4096}, {0x80, 0x0C, 6144, 4096}});
-    const test::Bytes mbr2 =
-        test::MakeMbr({{0, 0x07, 2048, 2048}, {0, 0x12, 4096, 1024}, {0x80, 0x06, 8192, 1024}});
-    std::copy(mbr0.begin(), mbr0.end(), platform.AddDrive(0, 12288).data.begin());
-    std::copy(mbr2.begin(), mbr2.end(), platform.AddDrive(2, 12288).data.begin());
+    test::PutSector(platform.AddDrive(0, 12288).data, 0,
+                    test::MakeMbr({{0x00, 0x07, 2048, 4096}, {0x80, 0x0C, 6144, 4096}}));
+    test::PutSector(platform.AddDrive(2, 12288).data, 0,
+                    test::MakeMbr({{0, 0x07, 2048, 2048}, {0, 0x12, 4096, 1024}, {0x80, 0x06, 8192, 1024}}));
     platform.env["systemdrive"] = "C:";
     platform.programFolder = "D:\\bin\\";
     platform.AddFile("C:\\Tools\\partam.opt", {'/', 'd', 'e', 'l'});
@@ -109,39 +107,35 @@ std::pair<int, std::string> RunLine(FakePlatform& platform, const std::string& l
 std::string Line(int code, const char* text) {
     return "\n Error " + std::to_string(code) + ": " + text + "\n";
 }
+std::string Asked(const std::string& action, const char* key) {
+    return "\n Preparing to " + action + ", are you sure? (Y/N): " + key + "\n\n";
+}
 std::string Cancelled(const std::string& action, const char* key = "n") {
-    return "\n Preparing to " + action + ", are you sure? (Y/N): " + key +
-           "\n\n\n Error 129: User cancelled process\n";
+    return Asked(action, key) + "\n Error 129: User cancelled process\n";
 }
 const std::string k105 = Line(105, "Invalid or incomplete switch: /bogus");
-const std::string k106 = Line(106, "Invalid Partition specified.");
-const std::string k127 = Line(127, "All Partitions command not allowed with this operation");
+const std::string k112 = Line(112, "Invalid option specified.");
 const std::string k128 = Line(128, "All Disks command not allowed with this operation");
 const std::string kAborted = " Shutdown aborted due to previous error!\n";
 
-struct RunCase {
-    const char* line;  // the command line; "@text": none, with text in partam.opt of the program's folder
-    const char* keys;  // typed at the console; then input is closed
-    int exitCode;
-    std::uint32_t shutdownFlags;  // of the one shutdown call, 0 for none
-    std::string output;           // after the banner (which /silent drops); "*": any, without an error
-};
+// A whole run: the command line ("@text": none, with text in partam.opt of the program's folder), the keys
+// typed at the console (then input is closed), the exit code, the flags of the one shutdown call (0 for
+// none) and the output after the banner (which /silent drops; "*": any, without an error).
+using RunCase = std::tuple<const char*, const char*, int, std::uint32_t, std::string>;
 
 // Every run here leaves the drives as they were.
 const RunCase kRuns[] = {
     // clang-format off
     {"/?", "xz", 0, 0, kHelpPage},  // one hidden key pauses the page
     {"/disk=1", "", 0, 0, kHelpPage},  // no command: help; closed input does not stop it
-    {"/list /?", "", 0, 0, kHelpPage}, {"@/diskcount /?\n", "", 2, 0, kHelpPage + "\n"},
-    {"", "k", 102, 0, kNoParameters}, {"@  \t\r\n\n  \n", "", 102, 0, kNoParameters},
-    {"@  /partcount\r\n\t/disk=1 \n", "", 3, 0, "\n"}, {"@/bogus", "", 105, 0, "\n" + k105},
-    {"/bogus", "", 105, 0, k105}, {"/diskcount /bogus", "", 105, 0, k105}, {"/diskcount", "", 2, 0, "\n"},
-    {"/partcount", "", 2, 0, "\n"}, {"/partcount /disk=1", "", 3, 0, "\n"}, {"/isfixed", "", 1, 0, "\n"},
+    {"@/diskcount /?\n", "", 2, 0, kHelpPage + "\n"}, {"", "k", 102, 0, kNoParameters},
+    {"@  \t\r\n\n  \n", "", 102, 0, kNoParameters}, {"@  /partcount\r\n\t/disk=1 \n", "", 3, 0, "\n"},
+    {"@/bogus", "", 105, 0, "\n" + k105}, {"/diskcount /bogus", "", 105, 0, k105},
+    {"/diskcount", "", 2, 0, "\n"}, {"/isfixed", "", 1, 0, "\n"},
     {"/status /disk=5", "", -511, 0, "\n Error 511: Invalid Disk selected\n\n"},
-    {"/diskcount /result", "", 2, 0, "\n\n Result: 2\n"},
+    {"/tablist /disk=* /msg=3", "", 128, 0, "\n"},
     {"/diskcount /msg=1 /result", "", 2, 0, "\n\n Result: 2\n"},
     {"/tablist /disk=* /result", "", 128, 0, k128 + "\n Result: 128\n"},
-    {"/tablist /disk=* /msg=3", "", 128, 0, "\n"},
     {"/silent /result /diskcount", "", 2, 0, "\n2\n"}, {"/diskcount /silent", "", 2, 0, ""},
     {"/silent /result /tablist /disk=*", "", 128, 0, k128.substr(1) + "\n128\n"},
     {"/diskcount /debug /silent", "", 2, 0,  // the trace starts with the switch that turns it on
@@ -161,9 +155,9 @@ const RunCase kRuns[] = {
     {"/hide /vol=DATA", "", 147, 0, Line(147, "Unable to locate the specifed partition: 'DATA' ")},
     {"/hide /vol=e:", "", 148, 0, Line(148, "Unable to locate the partition assigned to drive letter: e: ")},
     // The checks every command shares refuse before anything is asked.
-    {"/hide /part=*", "", 106, 0, k106}, {"/hide /part=3", "", 106, 0, k106},
-    {"/unhide /disk=* /part=*", "", 128, 0, k128}, {"/create=x /part=*", "", 127, 0, k127},
-    {"/repair=xp /part=*", "", 127, 0, k127},
+    {"/hide /part=3", "", 106, 0, Line(106, "Invalid Partition specified.")},
+    {"/unhide /disk=* /part=*", "", 128, 0, k128},
+    {"/create=x /part=*", "", 127, 0, Line(127, "All Partitions command not allowed with this operation")},
     {"/wipe=bogus", "", 117, 0, Line(117, "Invalid Parameter: /wipe=bogus")},
     {"/copy /target=5", "", 122, 0, Line(122, "Missing or invalid /Source=x command, required with /copy")},
     {"/copy /source=1", "", 109, 0, Line(109, "Missing or invalid /Target=x command, required with copy")},
@@ -171,107 +165,90 @@ const RunCase kRuns[] = {
     {"/list /disk=x.vmdk", "", 565, 0, "\n Error 565: Unable to locate the specified virtual disk file\n\n"},
     // What passes them is asked about: only "y" goes on; closed input cancels.
     {"/del /part=9", "n", 129, 0, Cancelled("delete partition 9 on disk 0")},
-    {"/del /part=* /disk=1", "n", 129, 0, Cancelled("delete all partitions on disk 1")},
-    {"/hide /disk=* /part=*", "n", 129, 0, Cancelled("Hide all partitions on disk 0")},
-    {"/copy /source=1 /target=5", "n", 129, 0, Cancelled("copy the selected sectors")},
+    {"/del /part=* /disk=1", "N", 129, 0, Cancelled("delete all partitions on disk 1", "N")},
+    {"/hide /disk=* /part=*", "x", 129, 0, Cancelled("Hide all partitions on disk 0", "x")},
+    {"/copy /source=1 /target=5", "\n", 129, 0, Cancelled("copy the selected sectors", "\n")},
     {"/type=0c /part=2 /disk=0", "n", 129, 0, Cancelled("change the type of disk 0:Part 2 to 0c")},
-    {"/wipe=mbr", "", 129, 0, Cancelled("wipe the MBR", "")},
-    {"/sort /confirm", "", 112, 0, Line(112, "Invalid option specified.")},
+    {"/wipe=mbr", "", 129, 0, Cancelled("wipe the MBR", "")}, {"/sort /confirm", "", 112, 0, k112},
+    {"/sort", "y", 112, 0, Asked("sort the MBR entries on disk 0", "y") + k112},
+    {"/status=5", "Y", 112, 0, Asked("write a new status flag", "Y") + k112},
     // clang-format on
 };
 
 TEST(DriverTest, Runs) {
-    for (const RunCase& c : kRuns) {
-        SCOPED_TRACE(c.line);
-        FakePlatform platform;
+    for (const auto& [line, keys, exitCode, shutdownFlags, expected] : kRuns) {
+        SCOPED_TRACE(line);
+        FakePlatform platform, fresh;
         SetUpMachine(platform);
-        const std::string line = c.line;
-        const bool optionsFile = line.starts_with("@");
-        if (optionsFile) platform.AddFile("D:\\bin\\partam.opt", test::Bytes(line.begin() + 1, line.end()));
-        platform.QueueKeys(c.keys);
-        const test::Bytes drive0 = platform.FindFile(DrivePath(0))->data,
-                          drive2 = platform.FindFile(DrivePath(2))->data;
-        const auto [exitCode, output] = RunLine(platform, optionsFile ? "" : line);
-        EXPECT_EQ(exitCode, c.exitCode);
-        if (c.output == "*")
+        SetUpMachine(fresh);
+        const std::string text = line;
+        const bool optionsFile = text.starts_with("@");
+        if (optionsFile) platform.AddFile("D:\\bin\\partam.opt", test::Bytes(text.begin() + 1, text.end()));
+        platform.QueueKeys(keys);
+        const auto [code, output] = RunLine(platform, optionsFile ? "" : text);
+        EXPECT_EQ(code, exitCode);
+        if (expected == "*")
             EXPECT_TRUE(output.starts_with(kBanner) && output.find("Error") == std::string::npos);
         else
-            EXPECT_EQ(output, (line.find("/silent") != std::string::npos ? "" : kBanner) + c.output);
+            EXPECT_EQ(output, (text.find("/silent") != std::string::npos ? "" : kBanner) + expected);
         EXPECT_LE(platform.keysRead, 1);
-        EXPECT_EQ(platform.shutdownCalls, std::vector<std::uint32_t>(c.shutdownFlags != 0, c.shutdownFlags));
-        EXPECT_TRUE(platform.FindFile(DrivePath(0))->data == drive0 &&
-                    platform.FindFile(DrivePath(2))->data == drive2);
+        EXPECT_EQ(platform.shutdownCalls, std::vector<std::uint32_t>(shutdownFlags != 0, shutdownFlags));
+        for (int d : {0, 2})
+            EXPECT_TRUE(platform.FindFile(DrivePath(d))->data == fresh.FindFile(DrivePath(d))->data);
     }
 }
 
-TEST(DriverTest, RefusedRightsComeFirst) {
+TEST(DriverTest, RightsRemovableDisksLabelsAndRefusals) {
     FakePlatform platform;
     SetUpMachine(platform);
-    const std::pair<OsVersion, Elevation> allowed[] = {
-        {{true, 2, 10, 0, true}, {true, true}},
-        {{true, 2, 5, 1, true}, {true, false}},  // XP separates no rights
-        {{true, 1, 6, 0, false}, {true, false}},
-        {{false, 2, 10, 0, true}, {true, false}},
-        {{true, 2, 10, 0, true}, {false, false}}};  // an unknown token passes: the drives tell
-    for (const auto& [version, elevation] : allowed) {
-        platform.version = version;
-        platform.elevation = elevation;
-        EXPECT_TRUE(HasDiskRights(platform)) << version.major;
+    // Allowed: elevated; XP, which separates no rights; not NT; an unknown version; an unknown token
+    // (the drives tell). The last is refused: the first error, yet the disk count still answers.
+    // clang-format off
+    const std::pair<OsVersion, Elevation> rights[] = {
+        {{true, 2, 10, 0, true}, {true, true}}, {{true, 2, 5, 1, true}, {true, false}},
+        {{true, 1, 6, 0, false}, {true, false}}, {{false, 2, 10, 0, true}, {true, false}},
+        {{true, 2, 10, 0, true}, {false, false}}, {{true, 2, 6, 0, true}, {true, false}}};
+    // clang-format on
+    for (const auto& [version, elevation] : rights) {
+        std::tie(platform.version, platform.elevation) = std::tie(version, elevation);
+        EXPECT_EQ(HasDiskRights(platform), &version != &rights[5].first) << version.major;
     }
-    platform.version = {true, 2, 6, 0, true};
-    platform.elevation = {true, false};  // refused: the first error, yet the disk count still answers
-    EXPECT_FALSE(HasDiskRights(platform));
     const std::string refused =
         "Error 136: Partamer is unable to access the disk(s) with current permissions,\n"
         "          please restart as Administrator.\n";
     EXPECT_EQ(RunLine(platform, "/bogus"), std::make_pair(136, kBanner + refused));
     EXPECT_EQ(RunLine(platform, "/diskcount"), std::make_pair(2, kBanner + "\n" + refused));
-}
-
-TEST(DriverTest, RemovableDiskIsNotFixedAndVolumesNeedTheirText) {
-    FakePlatform platform;
-    SetUpMachine(platform);
-    RunContext run(platform);
-    int disk = -1, part = -1;
-    EXPECT_FALSE(ResolveVolume(run, VolumeKind::System, std::nullopt, disk, part));
-    EXPECT_FALSE(ResolveVolume(run, VolumeKind::Label, std::string(), disk, part));
-    EXPECT_TRUE(ResolveVolume(run, VolumeKind::Boot, std::nullopt, disk, part));
-    EXPECT_EQ(std::make_pair(disk, part), std::make_pair(0, 2));
+    platform.elevation = {true, true};
+    // A removable disk 0 is not fixed; disk 1 still is.
     platform.FindFile(DrivePath(0))->geometry->mediaType = 11;
     EXPECT_EQ(RunLine(platform, "/isfixed").first, 0);
     EXPECT_EQ(RunLine(platform, "/isfixed /disk=1").first, 1);
+    RunContext run(platform);  // a label needs its text
+    int disk = -1, part = -1;
+    EXPECT_FALSE(ResolveVolume(run, VolumeKind::Label, std::string(), disk, part));
+    // The first refusal a branch throws is the result.
+    for (const MBRERRORS refusal : {kStartAssigned, kTableFull})
+        RunCatchingRefusals(run, CommandId::Create, [refusal] { throw refusal; });
+    EXPECT_EQ(run.options.result, 137);
 }
 
-// The prompt's action for a parsed command line on disk 1, real or virtual.
+// The prompt's action for a parsed command line on disk 1, real or virtual
+// (the whole runs show the rest); a command without one asks nothing.
 TEST(ExecutorTest, ActionTextsOfThePrompt) {
     const std::tuple<const char*, int, const char*> cases[] = {
         // clang-format off
         {"/repair=xp", 0, "create a Windows XP MBR on disk 1"},
-        {"/repair=win7", 0, "create a Windows Win7 MBR on disk 1"}, {"/repair=pt", 0, ""},
-        {"/restore=gpt", 0, "restore the GPT"}, {"/restore=head", 0, "restore the first head"},
-        {"/restore=mbr", 0, "restore the MBR"}, {"/restore=0", 0, "restore the specified sector"},
-        {"/restore=vbr", 0, "restore the specified sector"}, {"/wipe=range", 0, "wipe the specified range"},
+        {"/repair=win7", 0, "create a Windows Win7 MBR on disk 1"}, {"/restore=gpt", 0, "restore the GPT"},
+        {"/restore=head", 0, "restore the first head"}, {"/restore=mbr", 0, "restore the MBR"},
+        {"/restore=0", 0, "restore the specified sector"}, {"/wipe=range", 0, "wipe the specified range"},
         {"/wipe=gpt", 0, "wipe the GPT Table"}, {"/wipe=disk", 0, "wipe the entire disk"},
-        {"/wipe=head", 0, "wipe the first head"}, {"/wipe=mbr", 0, "wipe the MBR"},
-        {"/sort", 0, "sort the MBR entries on disk 1"},
-        {"/active /part=3", 0, "Activate partition 3 on disk 1"},
-        {"/active /part=*", 0, "Activate all partitions on disk 1"},
-        {"/active /part=3", 1, "set the virtual disk partition 3 active"},
-        {"/inactive /part=3", 0, "Deactivate partition 3 on disk 1"},
+        {"/wipe=head", 0, "wipe the first head"}, {"/active /part=3", 0, "Activate partition 3 on disk 1"},
         {"/inactive /part=*", 0, "Deactivate all partitions on disk 1"},
         {"/inactive /part=3", 1, "set the virtual disk partition 3 inactive"},
-        {"/hide /part=2", 0, "Hide partition 2 on disk 1"},
-        {"/hide /part=*", 0, "Hide all partitions on disk 1"},
-        {"/hide /part=2", 1, "hide virtual disk partition 2"},
-        {"/unhide /part=2", 0, "Unhide partition 2 on disk 1"},
         {"/unhide /part=*", 0, "Unhide all partitions on disk 1"},
         {"/unhide /part=2", 1, "unhide virtual disk partition 2"},
-        {"/del /part=4", 0, "delete partition 4 on disk 1"},
-        {"/del /part=*", 0, "delete all partitions on disk 1"},
         {"/type=7%s /part=2", 0, "change the type of disk 1:Part 2 to 7%s"},  // text, not a format
-        {"/copy", 0, "copy the selected sectors"}, {"/status=5", 0, "write a new status flag"},
-        {"/save=mbr", 0, ""}, {"/list", 0, ""}, {"/create=1", 0, ""}, {"/signature=read", 0, ""},
-        {"/info", 0, ""},
+        {"/repair=pt", 0, ""}, {"/save=mbr", 0, ""}, {"/create=1", 0, ""},
         // clang-format on
     };
     FakePlatform platform;
@@ -285,37 +262,10 @@ TEST(ExecutorTest, ActionTextsOfThePrompt) {
         run.disk->Use(1);
         run.disk->isVirtual = isVirtual;
         EXPECT_EQ(ActionText(run), action) << line;
-        if (!*action) {
-            EXPECT_EQ(Confirm(run), 1) << line;  // asks nothing
-        }
+        EXPECT_TRUE(*action || Confirm(run) == 1) << line;
     }
     EXPECT_EQ(platform.keysRead, 0);
     EXPECT_EQ(platform.TakeOutput(), "");
-}
-
-TEST(ExecutorTest, OnlyYesConfirms) {
-    FakePlatform platform;
-    SetUpMachine(platform);
-    for (const std::string key : {"y", "Y", "n", "N", "x", "\n", ""}) {
-        platform.QueueKeys(key);
-        RunContext run(platform);
-        run.disk = std::make_unique<mDisk>(platform, 0, false);
-        run.options.command = CommandId::Sort;
-        EXPECT_EQ(Confirm(run), static_cast<int>(key == "y" || key == "Y")) << "key '" << key << "'";
-        EXPECT_EQ(platform.TakeOutput(),
-                  "\n Preparing to sort the MBR entries on disk 0, are you sure? (Y/N): " + key + "\n\n");
-    }
-}
-
-TEST(ExecutorTest, FirstRefusalThrownByABranchIsTheResult) {
-    FakePlatform platform;
-    RunContext run(platform);
-    for (const auto& [refusal, result] : {std::pair{kSuccess, 0}, {kStartAssigned, 137}, {kTableFull, 137}}) {
-        RunCatchingRefusals(run, CommandId::Create, [refusal] {
-            if (refusal != kSuccess) throw refusal;
-        });
-        EXPECT_EQ(run.options.result, result);
-    }
 }
 
 }  // namespace
