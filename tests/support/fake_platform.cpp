@@ -42,7 +42,8 @@ FakeFile* FakePlatform::FindFile(const std::string& path) {
     return it == files_.end() ? nullptr : it->second.get();
 }
 
-void FakePlatform::SetRegistryValue(const std::string& key, const std::string& name, const std::string& text) {
+void FakePlatform::SetRegistryValue(const std::string& key, const std::string& name,
+                                    const std::string& text) {
     SetRegistryBytes(key, name, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
@@ -61,8 +62,8 @@ FakeFile* FakePlatform::DriveOf(FileId id) {
     return (h && h->file->isDrive) ? h->file : nullptr;
 }
 
-FileId FakePlatform::OpenFile(const std::string& path, std::uint32_t access, std::uint32_t, std::uint32_t disposition,
-                              std::uint32_t) {
+FileId FakePlatform::OpenFile(const std::string& path, std::uint32_t access, std::uint32_t,
+                              std::uint32_t disposition, std::uint32_t) {
     FakeFile* file = FindFile(path);
     if (file && file->failOpen) return kNoFile;
     if (file && file->readOnly && (access & kGenericWrite)) return kNoFile;
@@ -195,8 +196,8 @@ bool FakePlatform::ReadRegistryValue(const std::string& keyPath, const std::stri
                                      std::uint32_t maxBytes, std::vector<std::uint8_t>& data) {
     auto it = registry_.find(ToUpperAscii(keyPath) + "|" + ToUpperAscii(valueName));
     if (it == registry_.end()) return false;
-    data.assign(it->second.begin(),
-                it->second.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(maxBytes, it->second.size())));
+    data.assign(it->second.begin(), it->second.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(
+                                                             maxBytes, it->second.size())));
     return true;
 }
 
@@ -228,7 +229,8 @@ bool FakePlatform::ReadLine(std::string& line) {
     return true;
 }
 
-std::optional<std::string> FakePlatform::FormatLocaleNumber(const std::string& numberText, unsigned decimals) {
+std::optional<std::string> FakePlatform::FormatLocaleNumber(const std::string& numberText,
+                                                            unsigned decimals) {
     if (failNumberFormat) return std::nullopt;
     return ApplyNumberFormat(numberText, decimals, NumberFormat{});
 }

@@ -97,7 +97,9 @@ public:
     bool ReadLine(std::string& line) override;
     std::uint32_t OutputCodePage() override { return codePage; }
     std::optional<std::string> FormatLocaleNumber(const std::string& numberText, unsigned decimals) override;
-    std::string LastErrorText() override { return failNumberFormat.value_or("The operation completed successfully."); }
+    std::string LastErrorText() override {
+        return failNumberFormat.value_or("The operation completed successfully.");
+    }
 
     // Open handles, for tests that check nothing leaks.
     std::size_t OpenHandleCount() const { return handles_.size(); }

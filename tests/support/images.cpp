@@ -54,7 +54,8 @@ std::string DiffSectors(const Bytes& expected, const Bytes& actual, std::uint64_
         }
         if (differs) {
             char head[64];
-            std::snprintf(head, sizeof head, "sector %llu +%03llu\n", static_cast<unsigned long long>(row / 512),
+            std::snprintf(head, sizeof head, "sector %llu +%03llu\n",
+                          static_cast<unsigned long long>(row / 512),
                           static_cast<unsigned long long>(row % 512));
             out += head;
             out += "  expected " + e + "\n  actual   " + a + "\n";

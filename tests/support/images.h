@@ -26,6 +26,7 @@ void PutSector(Bytes& image, std::uint64_t lba, const Bytes& sector);
 
 // A hexdump of one sector range of two images where they differ, for test
 // failure messages; empty when equal.
-std::string DiffSectors(const Bytes& expected, const Bytes& actual, std::uint64_t lba, std::uint32_t count = 1);
+std::string DiffSectors(const Bytes& expected, const Bytes& actual, std::uint64_t lba,
+                        std::uint32_t count = 1);
 
 }  // namespace partam::test
