@@ -33,40 +33,40 @@ bool ReadGeometry(Platform& platform, FileId drive, GeometryResult& out) {
     return failed;
 }
 
+namespace {
+
+LayoutSlot SlotOf(const LayoutEntry& e, bool present) {
+    if (!present) return LayoutSlot{};
+    return LayoutSlot{static_cast<std::uint8_t>(e.partitionType != 0),
+                      e.partitionType,
+                      e.startingOffset,
+                      e.partitionLength,
+                      e.partitionNumber,
+                      e.hiddenSectors,
+                      static_cast<std::uint8_t>(e.bootIndicator)};
+}
+
+}  // namespace
+
 bool DriveLayout::GetLayout(Platform& platform) {
     DriveLayoutAnswer answer;
+    // The extended form names only MBR-style partitions of a known type; the
+    // old form describes every slot, present exactly when its type is set.
     if (platform.GetDriveLayoutEx(handle, kBufferSize, answer)) {
         source = 2;
         signature = answer.signature;
-        for (std::size_t s = 0; s < 4; ++s) {
-            slots[s] = LayoutSlot{};
-            if (s >= answer.entries.size()) continue;
-            const LayoutEntry& e = answer.entries[s];
-            if (!e.styleMbr || e.partitionType == 0) continue;
-            slots[s] = LayoutSlot{1,
-                                  e.partitionType,
-                                  e.startingOffset,
-                                  e.partitionLength,
-                                  e.partitionNumber,
-                                  e.hiddenSectors,
-                                  static_cast<std::uint8_t>(e.bootIndicator)};
-        }
     } else if (platform.GetDriveLayout(handle, kBufferSize, answer)) {
         source = 1;
-        for (std::size_t s = 0; s < 4; ++s) {
-            slots[s] = LayoutSlot{};
-            if (s >= answer.entries.size()) continue;
-            const LayoutEntry& e = answer.entries[s];
-            slots[s] = LayoutSlot{static_cast<std::uint8_t>(e.partitionType != 0),
-                                  e.partitionType,
-                                  e.startingOffset,
-                                  e.partitionLength,
-                                  e.partitionNumber,
-                                  e.hiddenSectors,
-                                  static_cast<std::uint8_t>(e.bootIndicator)};
-        }
+    } else {
+        return false;
     }
-    return source != 0;
+    for (std::size_t s = 0; s < 4; ++s) {
+        const bool given = s < answer.entries.size();
+        const bool present =
+            given && (source == 1 || (answer.entries[s].styleMbr && answer.entries[s].partitionType != 0));
+        slots[s] = given ? SlotOf(answer.entries[s], present) : LayoutSlot{};
+    }
+    return true;
 }
 
 namespace {

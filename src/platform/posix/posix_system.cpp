@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/console_input.h"
 #include "platform/locale_format.h"
 #include "platform/number_format.h"
 #include "platform/posix/posix_platform.h"
@@ -31,7 +32,6 @@ namespace posix {
 namespace {
 
 constexpr std::size_t kMaxTextFile = 1 << 20;
-constexpr std::size_t kMaxLine = 64 * 1024;
 
 // One byte of standard input; kEndOfInput at its end or on an error.
 int ReadInputByte() {
@@ -148,19 +148,9 @@ int PosixPlatform::ReadKey(bool echo) {
     return key;
 }
 
-// A line longer than kMaxLine keeps its first kMaxLine bytes; the rest up
-// to the line end is read and dropped.
 bool PosixPlatform::ReadLine(std::string& line) {
     std::fflush(stdout);
-    line.clear();
-    bool any = false;
-    for (int c = ReadInputByte(); c != kEndOfInput; c = ReadInputByte()) {
-        any = true;
-        if (c == '\n') break;
-        if (line.size() < kMaxLine) line += static_cast<char>(c);
-    }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return any;
+    return ReadBoundedLine(ReadInputByte, line);
 }
 
 std::uint32_t PosixPlatform::OutputCodePage() {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/console_input.h"
 #include "platform/locale_format.h"
 #include "platform/system_platform.h"
 #include "platform/win32/win32_platform.h"
@@ -24,7 +25,6 @@ namespace win32 {
 namespace {
 
 constexpr DWORD kMaxTextFile = 1 << 20;
-constexpr std::size_t kMaxLine = 64 * 1024;
 constexpr DWORD kVersionRecordSize = 148;
 static_assert(sizeof(OSVERSIONINFOA) == kVersionRecordSize, "the version record the system expects");
 
@@ -192,19 +192,9 @@ int Win32Platform::ReadKey(bool echo) {
     return key;
 }
 
-// A line longer than kMaxLine keeps its first kMaxLine bytes; the rest up
-// to the line end is read and dropped.
 bool Win32Platform::ReadLine(std::string& line) {
     std::fflush(stdout);
-    line.clear();
-    bool any = false;
-    for (int c = ReadInputByte(); c != kEndOfInput; c = ReadInputByte()) {
-        any = true;
-        if (c == '\n') break;
-        if (line.size() < kMaxLine) line += static_cast<char>(c);
-    }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return any;
+    return ReadBoundedLine(ReadInputByte, line);
 }
 
 std::uint32_t Win32Platform::OutputCodePage() { return GetConsoleOutputCP(); }
