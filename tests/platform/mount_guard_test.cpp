@@ -205,6 +205,7 @@ TEST(MountGuardOnLoopDevice, MountedRangesAreRefusedTheRestWritable) {
         if (!disk.skip.empty()) GTEST_SKIP() << disk.skip;
         test::ScopedEnv env("PARTAM_DISKS", disk.device);
         PosixPlatform p;
+        // Drive 0 is the loop device that PARTAM_DISKS names.
         const FileId drive =
             p.OpenFile("\\\\.\\PhysicalDrive0", kGenericRead | kGenericWrite, 3, kOpenExisting, 0);
         ASSERT_NE(drive, kNoFile);

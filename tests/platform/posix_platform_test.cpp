@@ -79,7 +79,8 @@ TEST(PosixDrives, ImagesStandInForDrivesAndNeverGrowNorShrink) {
     EXPECT_EQ(p.DrivePath(1), second);
     EXPECT_EQ(p.OpenFile("\\\\.\\PhysicalDrive2", kGenericRead, 3, kOpenExisting, 0), kNoFile);
 
-    // Whatever the disposition, a drive is opened as it is.
+    // Whatever the disposition, a drive is opened as it is (drive 0 is the
+    // first image of PARTAM_DISKS).
     const FileId d = p.OpenFile("\\\\.\\PhysicalDrive0", kGenericRead | kGenericWrite, 3, kCreateAlways, 0);
     std::uint64_t size = 0;
     EXPECT_TRUE(p.GetDriveGeometryEx(d, size) && size == image.size()) << size;
