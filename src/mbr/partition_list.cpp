@@ -127,10 +127,12 @@ void PartitionList::ReadSuperFloppy() {
 
 void PartitionList::ReadPrimaries() {
     // The system's view matters only for removable media, where it is taken
-    // over the bytes of the MBR.
-    bool ok = false;
-    const DriveLayout layout = ReadLayout(*disk, ok);
+    // over the bytes of the MBR; a fixed disk is not asked for it.
     const bool removable = disk->mediaType == kRemovableMedia;
+    bool ok = false;
+    const DriveLayout layout =
+        removable ? ReadLayout(*disk, ok)
+                  : DriveLayout(static_cast<std::uint32_t>(disk->currentIndex), disk->CurrentFile().Handle());
     for (int s = 0; s < kSlotCount; ++s) {
         const PartitionEntry entry = ReadSlot(disk->sector0, s);
         const bool present = removable ? layout.slots[s].present != 0 : entry.TypeByte() != 0;
