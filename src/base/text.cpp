@@ -70,13 +70,16 @@ std::int64_t ReadNumber(std::string_view text, int base) {
     if (base == 16 && i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
         i + 2 < text.size() && DigitValue(text[i + 2], 16) >= 0)
         i += 2;
+    // Once past the limit the value stays there, however many digits follow:
+    // a number too large for any field must never wrap round to a small one.
     constexpr std::uint64_t kLimit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    const auto b = static_cast<std::uint64_t>(base);
     std::uint64_t value = 0;
     for (; i < text.size(); ++i) {
         const int d = DigitValue(text[i], base);
         if (d < 0) break;
-        value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
-        if (value > kLimit) value = kLimit;
+        const auto digit = static_cast<std::uint64_t>(d);
+        value = value > (kLimit - digit) / b ? kLimit : value * b + digit;
     }
     const auto signedValue = static_cast<std::int64_t>(value);
     return negative ? -signedValue : signedValue;

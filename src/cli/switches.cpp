@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "base/result_codes.h"
 #include "base/text.h"
 #include "cli/run.h"
 #include "cli/switch_table.h"
@@ -10,7 +11,6 @@ namespace partam {
 
 namespace {
 
-constexpr int kInvalidSwitch = 105;
 constexpr const char* kOptionsFileName = "partam.opt";
 
 bool IsPrefix(char c) { return c == '/' || c == '-'; }
@@ -43,14 +43,15 @@ void MarkInvalid(RunContext& run, const std::string& argument) {
     RecordSwitchError(run, CommandId::None, kInvalidSwitch, argument);
 }
 
+// A command switch selects its command even when its value is refused
+// (/save=xyz is a save with a bad value), so the run reports it as such.
 SwitchOutcome Apply(RunContext& run, const SwitchRule& rule, const std::string& argument,
                     const std::string& value) {
     RunOptions& o = run.options;
     if (rule.destination != nullptr) o.*rule.destination = value;
     if (rule.flag != nullptr) o.*rule.flag = 1;
-    if (rule.effect != nullptr && rule.effect(run, argument, value) == SwitchOutcome::Invalid)
-        return SwitchOutcome::Invalid;
     if (rule.command != CommandId::None) o.command = rule.command;
+    if (rule.effect != nullptr) return rule.effect(run, argument, value);
     return SwitchOutcome::Applied;
 }
 

@@ -70,6 +70,7 @@ TEST(ParseSwitchTest, Table) {
         {{"/disk=*"}, " disk=-1"}, {{"/disk=12abc"}, " disk=12"}, {{"/disk="}, " disk=999"},
         {{"/disk=c:\\vm\\x.vmdk"}, " disk=999 diskFile=c:\\vm\\x.vmdk"},
         {{"/disk=4294967297"}, " BAD text=/disk=4294967297 result=105"},  // not disk 1
+        {{"/disk=18446744073709551617"}, " BAD text=/disk=18446744073709551617 result=105"},  // nor past 2^64
         {{"/part=*"}, " part=-1 partText=/part=*"}, {{"/part=12"}, " part=12 partText=/part=12"},
         {{"/part=123"}, " BAD partText=/part=123 text=/part=123 result=105"}, {{"/vol=1:"}, " part=1004"},
         {{"/vol="}, " BAD text=/vol= result=105"}, {{"/sector=DISK"}, " sector=-3"},
@@ -78,9 +79,9 @@ TEST(ParseSwitchTest, Table) {
         // Areas.
         {{"/save=mbr", "/save:HEAD"}, " cmd=1 area=-2 value=HEAD"},
         {{"/save=vbr"}, " cmd=1 area=-5 value=vbr"}, {{"/save=range"}, " cmd=1 area=-6 value=range"},
-        {{"/save=x"}, " BAD value=x text=/save=x result=105"}, {{"/restore=gpt"}, " cmd=3 area=-4 value=gpt"},
+        {{"/save=x"}, " cmd=1 BAD value=x text=/save=x result=105"}, {{"/restore=gpt"}, " cmd=3 area=-4 value=gpt"},
         {{"/restore=0"}, " cmd=3 area=-6 value=0"},
-        {{"/restore=range"}, " BAD value=range text=/restore=range result=105"},
+        {{"/restore=range"}, " cmd=3 BAD value=range text=/restore=range result=105"},
         {{"/wipe=Disk"}, " cmd=5 area=-3 value=Disk"}, {{"/wipe="}, " BAD text=/wipe= result=105"},
         {{"/option=mbr"}, " area=0"}, {{"/option=head"}, " area=-2"},
         {{"/option=vbr"}, " BAD text=/option=vbr result=105"},
@@ -95,6 +96,8 @@ TEST(ParseSwitchTest, Table) {
         {{"/value=1234ABCD", "/size=max"}, " file=max"}, {{"/range=0-62"}, " value=0-62"},
         {{"/shutdown=2", "/msg=1"}, " msg=1 shutdown=2 scratch=1"},
         {{"/shutdown=4294967297"}, " BAD scratch=4294967297 text=/shutdown=4294967297 result=105"},  // not 1
+        {{"/shutdown=18446744073709551617"},
+         " BAD scratch=18446744073709551617 text=/shutdown=18446744073709551617 result=105"},
         {{"/repair=XP"}, " cmd=2 first=1 value=XP"}, {{"/repair=win7"}, " cmd=2 first=2 value=win7"},
         {{"/repair=PartitionTable"}, " cmd=2 first=3 value=PartitionTable"},
         {{"/repair=17"}, " cmd=2 first=17 value=17"}, {{"/repair=win"}, " cmd=2 first=0 value=win"},
