@@ -1,6 +1,7 @@
 #include "report/formatters.h"
 
 #include <array>
+#include <cinttypes>
 #include <cstdio>
 
 #include "base/text.h"
@@ -27,12 +28,14 @@ std::uint32_t DecimalsOf(const std::string& numberText) {
     return count;
 }
 
-// One scaled ShortSize text: three characters as a rule, then the letter.
+// One scaled ShortSize text: three characters, then the letter. The
+// thresholds lie where the rounding of the narrower form would carry into a
+// fourth digit (99.5 prints "100" with no decimals, 9.95 "10.0" with one).
 std::string ScaledSize(double v, char letter) {
     std::string number;
-    if (v >= 99.96)
+    if (v >= 99.5)
         number = Format("%3d", static_cast<int>(v));
-    else if (v >= 9.96)
+    else if (v >= 9.95)
         number = Format("% 2.0f", v);
     else
         number = Format("%2.1f", v);
@@ -96,8 +99,8 @@ std::string ShortSize(std::uint64_t bytes, const std::string& fallback) {
     return fallback;
 }
 
-std::string GroupedNumber(std::uint32_t value, int width) {
-    const std::string digits = Format("%lu", static_cast<unsigned long>(value));
+std::string GroupedNumber(std::uint64_t value, int width) {
+    const std::string digits = Format("%" PRIu64, value);
     // At most 24 characters fit before the terminator of the 25-byte field.
     const int count = width - 1 > 24 ? 24 : width - 1;
     std::string out;

@@ -33,7 +33,8 @@ private:
 // Sizes of 999 PiB and more give fallback unchanged.
 std::string ShortSize(std::uint64_t bytes, const std::string& fallback = std::string());
 
-// value right-aligned in width - 1 characters with commas between groups.
-std::string GroupedNumber(std::uint32_t value, int width);
+// value right-aligned in width - 1 characters with commas between groups;
+// digits that do not fit are dropped from the left.
+std::string GroupedNumber(std::uint64_t value, int width);
 
 }  // namespace partam

@@ -14,15 +14,17 @@ constexpr std::uint64_t kKiB = 1024;
 constexpr std::uint64_t kPiB = kKiB * kKiB * kKiB * kKiB * kKiB;
 constexpr std::int64_t kDisk = 80026361856;  // 74.53 GiB
 
-// Around 10K: 9.94 keeps one decimal, 9.95 rounds up to a fifth character,
-// 9.96 drops the decimal for a sign space; 99.959 rounds to 100 after the
-// space but 99.96 is truncated. From 999 PiB on the caller's fallback stands.
+// Around 10K: 9.94 keeps one decimal, from 9.95 (where one decimal would
+// round to a fifth character) the decimal gives way to a sign space; below
+// 99.5 the value is rounded after that space, from 99.5 truncated, so no size
+// is wider than four characters. From 999 PiB on the caller's fallback stands.
 TEST(ShortSizeTest, RulesAndRoundingAtEachThreshold) {
     const std::pair<std::uint64_t, const char*> cases[] = {
-        {0, "  0B"},          {998, "998B"},        {999, "1.0K"},         {1536, "1.5K"},
-        {10179, "9.9K"},      {10189, "10.0K"},     {10200, " 10K"},       {102358, " 100K"},
-        {102360, " 99K"},     {999 * kKiB, "1.0M"}, {80026361856, " 75G"}, {107374182400, "100G"},
-        {998 * kPiB, "998P"}, {999 * kPiB, "keep"}, {~0ull, "keep"},
+        {0, "  0B"},           {998, "998B"},          {999, "1.0K"},        {1536, "1.5K"},
+        {10179, "9.9K"},       {10189, " 10K"},        {10200, " 10K"},      {102358, " 99K"},
+        {101887, " 99K"},      {101888, " 99K"},       {102360, " 99K"},     {999 * kKiB, "1.0M"},
+        {80026361856, " 75G"}, {107374182400, "100G"}, {998 * kPiB, "998P"}, {999 * kPiB, "keep"},
+        {~0ull, "keep"},
     };
     for (const auto& [bytes, expected] : cases) EXPECT_EQ(ShortSize(bytes, "keep"), expected) << bytes;
 }
