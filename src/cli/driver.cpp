@@ -45,8 +45,8 @@ bool Matches(const mPart& part, VolumeKind kind, const std::string& text) {
 
 bool NeedsText(VolumeKind kind) { return kind != VolumeKind::Boot && kind != VolumeKind::Diagnostic; }
 
-// Step 5: the switches from the command line or the options file; true
-// when the command is to be carried out.
+// The switches from the command line or the options file; true when the
+// command is to be carried out.
 bool ReadSwitches(RunContext& run, int argc, const char* const* argv) {
     RunOptions& o = run.options;
     if (argc <= 1) {
@@ -81,7 +81,8 @@ std::optional<VolumeSwitch> VolumeSwitchOf(int part) {
     }
 }
 
-// Steps 8.6 and 8.7: a volume switch names a disk and a partition.
+// A volume switch names a disk and a partition, which replace the numbers
+// given.
 void ResolveVolumeSwitch(RunContext& run) {
     RunOptions& o = run.options;
     const auto volume = VolumeSwitchOf(o.part);
@@ -104,31 +105,35 @@ void CarryOut(RunContext& run) {
     DebugTrace(run, "StartDoingIt", 0);
     run.disk = std::make_unique<mDisk>(run.platform, 0, o.ignoreErrors != 0, StandardTableReaders());
     run.sizeFormatter = std::make_unique<SizeFormatter>(run.platform);
-    DebugTrace(run, "Diskcount", run.disk->diskCount);
-    RecordResult(run, CommandId::None, run.disk->GetError());
+    DebugTrace(run, "Diskcount", run.disk->DiskCount());
+    // Only a machine without disks stops the run here. What the first
+    // selection found on disk 0 decides nothing unless disk 0 is the one the
+    // command asks for, and the executor selects that one anew.
+    if (run.disk->GetError() == kNoDisk) RecordResult(run, CommandId::None, kNoDisk);
     ResolveVolumeSwitch(run);
     ProcessSwitches2(run);
-    // Not yet: after a successful /bootmenu the boot menu runs here; it
-    // comes with the disk information reports.
     DebugTrace(run, "ShowMessages", 0);
     ShowMessages(run);
     DebugTrace(run, "FinishedDoingIt", 0);
 }
 
-// Step 12: the commands that answer through the exit code.
+// The commands that answer through the exit code. The number of disks is
+// always known once the disk object exists; a flag or count of "the selected
+// disk" only when the disk asked about was selected, else the run ends with
+// why it was not.
 void ApplyExitValue(RunContext& run) {
     RunOptions& o = run.options;
     if (o.command == CommandId::Status) o.result = o.result != 0 ? -o.result : o.statusByte;
     if (!run.disk) return;
     switch (o.command) {
         case CommandId::IsFixed:
-            o.result = run.disk->IsRemovable() ? 0 : 1;
+            if (run.targetSelected) o.result = run.disk->IsRemovable() ? 0 : 1;
             break;
         case CommandId::DiskCount:
-            o.result = run.disk->diskCount;
+            o.result = run.disk->DiskCount();
             break;
         case CommandId::PartCount:
-            o.result = run.disk->PartitionCount(0);
+            if (run.targetSelected) o.result = run.disk->PartitionCount(0);
             break;
         default:
             break;
@@ -139,7 +144,7 @@ void ApplyExitValue(RunContext& run) {
 
 TableReaders StandardTableReaders() {
     TableReaders readers;
-    readers.mbr = ReadMbrTable;
+    readers.mbr = MbrTableReader();
     return readers;
 }
 
@@ -148,7 +153,7 @@ bool ResolveVolume(RunContext& run, VolumeKind kind, const std::optional<std::st
     if (NeedsText(kind) && (!text || text->empty())) return false;
     const std::string wanted = text.value_or(std::string());
     mDisk scan(run.platform, 0, run.options.ignoreErrors != 0, StandardTableReaders());
-    for (int d = 0; d < scan.diskCount; ++d) {
+    for (int d = 0; d < scan.DiskCount(); ++d) {
         scan.Use(d);
         const int count = scan.PartitionCount(0);
         for (int p = 1; p <= count; ++p) {

@@ -16,10 +16,6 @@ const char* ErrorText(int code);
 // The same, also kept in the disk object's error text when a disk exists.
 const char* ErrorText(RunContext& run, int code);
 
-// The success message of a command, before its "%s" is filled; nothing
-// for commands without one.
-std::optional<std::string> SuccessText(const RunOptions& options, CommandId command);
-
 // The whole line printed for a non-zero result: the command-level line
 // when the code has one, else the general form. Looks up "/Vol" in the
 // argument list for the codes that name it.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/arguments.h"
 #include "cli/run_options.h"
@@ -26,6 +27,11 @@ struct RunContext {
     std::unique_ptr<mDisk> disk;
     std::unique_ptr<SizeFormatter> sizeFormatter;
     FrameChars frame;
+    // The executor selected the disk the command asked for (a disk index or
+    // a virtual disk file); answers about "the selected disk" need it.
+    bool targetSelected = false;
+    // The disks whose MBR the safety-copy step copied aside, in order.
+    std::vector<int> safetyCopies;
 
     void Print(const std::string& text) { platform.Write(text); }
 #if defined(__GNUC__)

@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <limits>
 
+#include "base/result_codes.h"
 #include "base/text.h"
 #include "cli/run.h"
 #include "report/frame.h"
@@ -12,8 +13,6 @@ namespace partam {
 namespace {
 
 using enum SwitchOutcome;
-
-constexpr int kInvalidParameter = 117;
 
 bool StartsWithDigit(const std::string& text) { return !text.empty() && text[0] >= '0' && text[0] <= '9'; }
 

@@ -1,27 +1,11 @@
 #include "disk/disk.h"
 
 #include <algorithm>
-#include <cstring>
 
+#include "base/result_codes.h"
 #include "base/text.h"
 
 namespace partam {
-
-namespace {
-
-constexpr int kErrorMbrWrite = 505;
-constexpr int kErrorMbrRead = 506;
-constexpr int kErrorInvalidDisk = 511;
-constexpr int kErrorCorruptTable = 513;
-constexpr int kErrorNoDisk = 515;
-constexpr int kErrorNoVirtualFile = 565;
-constexpr int kErrorNotVirtualDisk = 566;
-
-bool BytesEqual(const std::uint8_t* p, const char* text) {
-    return std::memcmp(p, text, std::strlen(text)) == 0;
-}
-
-}  // namespace
 
 const char* TableKindName(TableKind kind) {
     switch (kind) {
@@ -33,202 +17,210 @@ const char* TableKindName(TableKind kind) {
             return "BootSector";
         case TableKind::SuperFloppy:
             return "SuperFloppy";
-        default:
-            return "None";
+        case TableKind::None:
+            break;
     }
+    return "None";
 }
 
 mDisk::mDisk(Platform& platform, int initialIndex, bool ignore, TableReaders readers)
-    : ignoreErrors(ignore ? 1 : 0), platform_(platform), readers_(std::move(readers)) {
+    : platform_(platform), readers_(std::move(readers)), ignoreErrors_(ignore) {
     driveFile_ = std::make_unique<SectorFile>(platform_);
-    currentFile = driveFile_.get();
-    device_ = std::make_unique<FileSectorDevice>(*driveFile_);
+    device_ = std::make_unique<DriveDevice>(platform_, *driveFile_, 0);
     CountDisks();
-    if (diskCount > 0 && initialIndex >= 0) Use(initialIndex);
+    if (diskCount_ > 0 && initialIndex >= 0) Use(initialIndex);
 }
 
 mDisk::~mDisk() = default;
 
 void mDisk::CountDisks() {
-    diskCount = 0;
+    diskCount_ = 0;
     for (int n = 0; n < kMaxDrives; ++n) {
-        currentFile->Close();
-        devicePath = DevicePath(n, true);
-        if (currentFile->OpenDrive(devicePath)) diskTable[static_cast<std::size_t>(diskCount++)] = n;
-        currentFile->Close();
+        driveFile_->Close();
+        devicePath_ = DevicePath(n, true);
+        if (driveFile_->OpenDrive(devicePath_)) diskTable_[static_cast<std::size_t>(diskCount_++)] = n;
+        driveFile_->Close();
     }
-    if (diskCount == 0) SetError(kErrorNoDisk, 0);
+    if (diskCount_ == 0) SetError(kNoDisk, 0);
+}
+
+int mDisk::DriveNumberOf(int index) const {
+    return (index >= 0 && index < diskCount_) ? diskTable_[static_cast<std::size_t>(index)] : -1;
 }
 
 std::string mDisk::DevicePath(int value, bool valueIsDriveNumber) const {
-    int number = value;
-    if (!valueIsDriveNumber)
-        number = (value >= 0 && value < kMaxDrives) ? diskTable[static_cast<std::size_t>(value)] : -1;
+    const int number = valueIsDriveNumber ? value : DriveNumberOf(value);
     return Format("\\\\.\\PhysicalDrive%d", number);
 }
 
-void mDisk::Use(int index) {
-    if (index < 0 || index > diskCount - 1) {
-        SetError(kErrorInvalidDisk, index);
-        return;
+int mDisk::Use(int index, bool force) {
+    if (index < 0 || index >= diskCount_) {
+        SetError(kInvalidDisk, index);
+        return kInvalidDisk;
     }
-    // The selected drive is not read again; but a virtual disk chosen since
-    // stands in for it, so returning to that drive must reopen it.
-    if (index == currentIndex && !isVirtual) return;
-    currentIndex = index;
-    // Leaving a virtual disk returns to the drive's own file.
-    currentFile = driveFile_.get();
-    currentFile->Close();
-    device_ = std::make_unique<FileSectorDevice>(*driveFile_);
-    virtualPath.clear();
-    devicePath = DevicePath(index, false);
-    currentFile->OpenDrive(devicePath);
-    isVirtual = 0;
+    // The selected drive is not read again unless asked; but a virtual disk
+    // chosen since stood in for it, so it is opened and read anew.
+    if (index == currentIndex_ && !isVirtual_ && !force) return 0;
+    currentIndex_ = index;
+    isVirtual_ = false;
+    virtualPath_.clear();
+    devicePath_ = DevicePath(index, false);
+    driveFile_->Close();
+    // A drive that does not open reads as one without a medium.
+    driveFile_->OpenDrive(devicePath_);
+    device_ = std::make_unique<DriveDevice>(platform_, *driveFile_, static_cast<std::uint32_t>(index));
     Reload(true);
+    return 0;
 }
 
-void mDisk::UseVirtual(const std::string& path) {
+int mDisk::UseVirtual(const std::string& path) {
     if (!FileExists(platform_, path)) {
-        SetError(kErrorNoVirtualFile, 0);
-        return;
+        SetError(kVdiskFileMissing, 0);
+        return kVdiskFileMissing;
     }
-    isVirtual = 1;
-    virtualPath = path;
-    currentFile->Close();
-    // Virtual disk files are not read yet: such a file is not usable.
-    SetError(kErrorNotVirtualDisk, currentIndex);
+    // Virtual disk files are not read yet: such a file is no usable disk,
+    // and the drive selected before stays selected.
+    SetError(kVdiskNotVmwareFile, currentIndex_);
+    return kVdiskNotVmwareFile;
 }
 
 void mDisk::Reload(bool reread) {
-    mediaPresent = 1;
-    signatureValid = 1;
-    isGpt = 0;
-    notReady = 0;
-    activePartition = -1;
+    mediaPresent_ = true;
+    notReady_ = false;
+    activePartition_ = -1;
     if (reread) ReadDiskInfo();
-
-    partitions.reset();
-    diskSignature.fill(0);
-    if (signatureValid) std::copy(sector0.begin() + 440, sector0.begin() + 444, diskSignature.begin());
-
-    tableValid = 1;
-    if (sector0[450] == 0xEE) {
-        tableKind = TableKind::Gpt;
-        tableKindName = TableKindName(tableKind);
-        isGpt = 1;
-        if (readers_.gpt) partitions = readers_.gpt(*this);
-        return;
-    }
-    if (readers_.mbr) partitions = readers_.mbr(*this);
-    if (!tableValid) {
-        SetError(kErrorCorruptTable, currentIndex);
-        return;
-    }
-    for (int i = 1; i <= PartitionCount(2); ++i) {
-        mPart* p = GetPartition(i, true);
-        if (p && p->active) activePartition = i;
-    }
+    ReadTable();
 }
 
 void mDisk::ReadDiskInfo() {
     GeometryResult g;
-    g.mediaType = mediaType;
-    if (ReadGeometry(platform_, currentFile->Handle(), g)) {
-        mediaPresent = 0;
+    g.mediaType = mediaType_;
+    if (!device_->QueryGeometry(g)) {
+        mediaPresent_ = false;
         g.mediaType = kRemovableMedia;
-        notReady = 1;
+        notReady_ = true;
     }
-    cylinders = g.cylinders;
-    tracksPerCylinder = g.tracksPerCylinder;
-    sectorsPerTrack = g.sectorsPerTrack;
-    mediaType = g.mediaType;
-    totalSectors = g.totalSectors;
-    totalBytes = g.totalBytes;
+    geometry_ = {g.cylinders, g.tracksPerCylinder, g.sectorsPerTrack};
+    mediaType_ = g.mediaType;
+    totalSectors_ = g.totalSectors;
+    totalBytes_ = g.totalBytes;
 
-    sector0.fill(0);
-    mbrSector = 0;
-    if (!device_->ReadSectors(0, 1, sector0.data())) sector0.fill(0);
-    superFloppyFs = 0;
-    if (mediaType == kRemovableMedia) {
-        if (BytesEqual(&sector0[3], "NTFS"))
-            superFloppyFs = 1;
-        else if (BytesEqual(&sector0[54], "FAT16"))
-            superFloppyFs = 2;
-        else if (BytesEqual(&sector0[82], "FAT32"))
-            superFloppyFs = 3;
-    }
-    if (sector0[0] == 0x33 && sector0[1] == 0xC0)
-        tableKind = TableKind::Mbr;
-    else if (sector0[0] == 0xEB && sector0[1] == 0x58)
-        tableKind = TableKind::BootSector;
-    else if (superFloppyFs != 0)
-        tableKind = TableKind::SuperFloppy;
+    // A sector 0 that cannot be read whole reads as zeros, never in part.
+    if (!device_->ReadSectors(sector0_.data(), 0, 1)) sector0_.fill(0);
+    superFloppy_ = IsRemovable() ? ProbeBootFileSystem(sector0_) : BootFileSystem::None;
+    if (sector0_[0] == 0x33 && sector0_[1] == 0xC0)
+        tableKind_ = TableKind::Mbr;
+    else if (sector0_[0] == 0xEB && sector0_[1] == 0x58)
+        tableKind_ = TableKind::BootSector;
+    else if (superFloppy_ != BootFileSystem::None)
+        tableKind_ = TableKind::SuperFloppy;
     else
-        tableKind = TableKind::None;
-    tableKindName = TableKindName(tableKind);
-    if (!(sector0[510] == 0x55 && sector0[511] == 0xAA)) signatureValid = 0;
+        tableKind_ = TableKind::None;
 }
 
-std::int32_t mDisk::PartitionCount(int kind) const {
-    return partitions ? partitions->PartitionCount(kind) : 0;
+TableSource mDisk::Source() {
+    TableSource source;
+    source.read = [this](std::uint64_t lba, std::uint8_t* sector) {
+        return device_->ReadSectors(sector, lba, 1);
+    };
+    source.sector0 = sector0_;
+    source.totalSectors = totalSectors_;
+    source.mediaPresent = mediaPresent_;
+    source.removable = IsRemovable();
+    source.superFloppy = superFloppy_;
+    // The system's view decides only on removable media; a fixed disk is not
+    // asked for it.
+    if (source.mediaPresent && (source.removable || superFloppy_ != BootFileSystem::None)) {
+        DriveLayout layout(0, kNoFile);
+        if (device_->QueryLayout(layout)) source.layout = layout;
+    }
+    return source;
 }
+
+// The table is read by the reader of its kind, which reports what it found;
+// a discrepancy becomes this disk's error.
+void mDisk::ReadTable() {
+    table_.reset();
+    tableProblem_ = 0;
+    signatureValid_ = HasBootSignature(sector0_);
+    diskSignature_ = signatureValid_ ? DiskSignatureBytes(sector0_) : std::array<std::uint8_t, 4>{};
+    const bool gpt = ReadSlot(sector0_, 0).TypeByte() == kProtectiveType;
+    if (gpt) tableKind_ = TableKind::Gpt;
+    const TableReader& reader = gpt ? readers_.gpt : readers_.mbr;
+    if (reader) table_ = reader(Source());
+    if (table_) tableProblem_ = table_->Problem();
+    if (tableProblem_ != 0) {
+        SetError(tableProblem_, currentIndex_);
+        return;
+    }
+    for (int i = 1; i <= PartitionCount(2); ++i) {
+        const mPart* p = GetPartition(i, true);
+        if (p && p->active) activePartition_ = i;
+    }
+}
+
+std::int32_t mDisk::PartitionCount(int kind) const { return table_ ? table_->PartitionCount(kind) : 0; }
 
 mPart* mDisk::GetPartition(int number, bool byPosition) {
-    return partitions ? partitions->GetPartition(number, byPosition) : nullptr;
+    return table_ ? table_->GetPartition(number, byPosition) : nullptr;
 }
 
 char mDisk::DriveLetterOf(int number) {
-    if (isVirtual) return ' ';
+    if (isVirtual_) return ' ';
     const mPart* p = GetPartition(number, false);
     return p ? p->driveLetter : ' ';
 }
 
 std::string mDisk::BusName() {
-    if (currentIndex >= 0) {
-        if (auto id = platform_.IdentifyDrive(diskTable[static_cast<std::size_t>(currentIndex)]))
-            return id->bus;
+    if (currentIndex_ >= 0) {
+        if (auto id = platform_.IdentifyDrive(DriveNumberOf(currentIndex_))) return id->bus;
     }
-    return RegistryDeviceInfo(platform_, static_cast<std::uint32_t>(currentIndex), 0, description);
+    return RegistryDeviceInfo(platform_, static_cast<std::uint32_t>(currentIndex_), 0, description_);
 }
 
 const std::string& mDisk::DeviceDescription() {
-    if (currentIndex < 0) return description;
-    if (auto id = platform_.IdentifyDrive(diskTable[static_cast<std::size_t>(currentIndex)])) {
-        description = CutDescription(id->bus, id->description);
-        return description;
+    if (currentIndex_ < 0) return description_;
+    if (auto id = platform_.IdentifyDrive(DriveNumberOf(currentIndex_))) {
+        description_ = CutDescription(id->bus, id->description);
+        return description_;
     }
     // A failed lookup leaves what the field held: the bus name.
-    description = BusName();
-    description = CutDescription(
-        description, RegistryDeviceInfo(platform_, static_cast<std::uint32_t>(currentIndex), 3, description));
-    return description;
+    description_ = BusName();
+    description_ = CutDescription(
+        description_,
+        RegistryDeviceInfo(platform_, static_cast<std::uint32_t>(currentIndex_), 3, description_));
+    return description_;
 }
 
 Chs mDisk::LbaToChs(std::uint32_t lba) const {
-    return partam::LbaToChs(lba, tracksPerCylinder, sectorsPerTrack);
+    return partam::LbaToChs(lba, geometry_.tracksPerCylinder, geometry_.sectorsPerTrack);
 }
 
-int mDisk::ReadSector(std::uint64_t lba, std::uint8_t* buffer) {
-    return device_->ReadSectors(lba, 1, buffer) ? 0 : kErrorMbrRead;
+int mDisk::ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count) {
+    return device_->ReadSectors(buffer, lba, count) ? 0 : kMbrReadFailed;
 }
 
-int mDisk::WriteSectors(std::uint64_t lba, std::uint32_t count, const std::uint8_t* buffer) {
-    const int code = device_->WriteSectors(lba, count, buffer) ? 0 : kErrorMbrWrite;
+int mDisk::WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) {
+    const int code = device_->WriteSectors(buffer, lba, count) ? 0 : kSectorWriteFailed;
     SetError(code, 0);
     return code;
 }
 
-int mDisk::WriteSector0() { return WriteSectors(mbrSector, 1, sector0.data()); }
+int mDisk::WriteSector0(SectorView sector) {
+    const int code = WriteSectors(sector.data(), 0, 1);
+    if (code == 0) std::copy(sector.begin(), sector.end(), sector0_.begin());
+    return code;
+}
 
 int mDisk::SetError(int code, int parameter) {
     if (code == 1) {
-        errorCode = 0;
-        errorParameter = 0;
-    } else if (code != 0 && errorCode == 0 && !ignoreErrors) {
-        errorCode = static_cast<std::uint32_t>(code);
-        errorParameter = static_cast<std::uint32_t>(parameter);
+        errorCode_ = 0;
+        errorParameter_ = 0;
+    } else if (code != 0 && errorCode_ == 0 && !ignoreErrors_) {
+        errorCode_ = static_cast<std::uint32_t>(code);
+        errorParameter_ = static_cast<std::uint32_t>(parameter);
     }
-    return static_cast<int>(errorCode);
+    return static_cast<int>(errorCode_);
 }
 
 }  // namespace partam

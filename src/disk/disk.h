@@ -1,6 +1,8 @@
 // The disk object: which drives exist, which one is selected, what its
 // sector 0 holds, its geometry, its partitions and the first disk-level
-// error of the run.
+// error of the run. Its state is its own: others read it through the
+// accessors and change the disk only through its selection, its sector I/O
+// and its error rule.
 #pragma once
 
 #include <array>
@@ -8,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "base/mbr_format.h"
 #include "disk/geometry.h"
 #include "disk/partition_table.h"
 #include "disk/sector_device.h"
@@ -21,87 +24,129 @@ inline constexpr int kMaxDrives = 20;
 enum class TableKind : std::uint32_t { None = 0, Mbr = 1, Gpt = 2, BootSector = 3, SuperFloppy = 4 };
 const char* TableKindName(TableKind kind);
 
+struct DiskGeometryFields {
+    std::uint32_t cylinders = 0;  // low 32 bits
+    std::uint32_t tracksPerCylinder = 0;
+    std::uint32_t sectorsPerTrack = 0;
+};
+
 class mDisk {
 public:
+    // Counts the drives and, when there is one and initialIndex is not
+    // negative, selects disk initialIndex.
     mDisk(Platform& platform, int initialIndex, bool ignoreErrors, TableReaders readers = {});
     ~mDisk();
     mDisk(const mDisk&) = delete;
     mDisk& operator=(const mDisk&) = delete;
 
-    // Selection.
-    void Use(int index);
-    void UseVirtual(const std::string& path);
+    // --- Selection: each returns the selection's own failure (0 when the
+    // disk is selected), whether or not /ignore keeps it from being recorded.
+    // The selected disk is not read again unless force is set.
+    int Use(int index, bool force = false);   // 0 or 511
+    int UseVirtual(const std::string& path);  // 565 or the virtual disk's code
     void Reload(bool reread);
 
-    // Queries on the selected disk.
+    // --- The drives.
+    int DiskCount() const { return diskCount_; }
+    int CurrentIndex() const { return currentIndex_; }
+    int DriveNumberOf(int index) const;
+    // "\\.\PhysicalDrive%d" of a drive number, or of the drive of a disk index.
+    std::string DevicePath(int value, bool valueIsDriveNumber) const;
+    const std::string& DevicePath() const { return devicePath_; }
+    const std::string& VirtualPath() const { return virtualPath_; }
+
+    // --- The selected disk.
+    bool IsVirtual() const { return isVirtual_; }
+    bool MediaPresent() const { return mediaPresent_; }
+    bool NotReady() const { return notReady_; }
+    bool SignatureValid() const { return signatureValid_; }
+    bool TableValid() const { return tableProblem_ == 0; }
+    TableKind Kind() const { return tableKind_; }
+    const char* KindName() const { return TableKindName(tableKind_); }
+    bool IsGpt() const { return tableKind_ == TableKind::Gpt; }
+    BootFileSystem SuperFloppy() const { return superFloppy_; }
+    std::uint32_t MediaType() const { return mediaType_; }
+    bool IsRemovable() const { return mediaType_ == kRemovableMedia; }
+    const DiskGeometryFields& Geometry() const { return geometry_; }
+    std::uint64_t TotalSectors() const { return totalSectors_; }
+    std::uint64_t TotalBytes() const { return totalBytes_; }
+    // The copy of sector 0 made when the disk was read.
+    const Sector& Sector0() const { return sector0_; }
+    // The four signature bytes as they lie on the disk; zero without 55 AA.
+    const std::array<std::uint8_t, 4>& DiskSignature() const { return diskSignature_; }
+    // List position of the last active partition; -1 when there is none.
+    int ActivePartition() const { return activePartition_; }
+    Chs LbaToChs(std::uint32_t lba) const;
+
+    // --- Its partitions, through the table of its kind.
+    PartitionTable* Table() { return table_.get(); }
     std::int32_t PartitionCount(int kind) const;
     mPart* GetPartition(int number, bool byPosition);
     // A space when virtual or when there is no such primary; 0 without letter.
     char DriveLetterOf(int number);
-    bool IsRemovable() const { return mediaType == kRemovableMedia; }
-    std::uint64_t TotalBytes() const { return totalBytes; }
-    std::string DevicePath(int value, bool valueIsDriveNumber) const;
-    std::string BusName();
-    const std::string& DeviceDescription();
-    Chs LbaToChs(std::uint32_t lba) const;
-
-    // Sector I/O on the selected disk, in sectors of the disk it shows.
-    int ReadSector(std::uint64_t lba, std::uint8_t* buffer);                               // 0 or 506
-    int WriteSectors(std::uint64_t lba, std::uint32_t count, const std::uint8_t* buffer);  // 0 or 505
-    int WriteSector0();
-    SectorFile& CurrentFile() { return *currentFile; }
-    SectorDevice& Device() { return *device_; }
-
-    // Errors: the first recorded wins; 1 clears.
-    int SetError(int code, int parameter);
-    int GetError() const { return static_cast<int>(errorCode); }
-
     bool IsExtendedType(std::uint32_t type) const { return partam::IsExtendedType(type); }
     bool IsMountableType(std::uint32_t type) const { return partam::IsMountableType(type); }
 
-    Platform& GetPlatform() const { return platform_; }
+    // --- How the selected drive names itself.
+    std::string BusName();
+    const std::string& DeviceDescription();
 
-    // State, read by the table readers, the listing and the commands.
-    int currentIndex = -1;
-    std::string virtualPath;
-    int diskCount = 0;
-    int activePartition = -1;
-    int mediaPresent = 1;
-    int signatureValid = 0;
-    int tableValid = 1;
-    TableKind tableKind = TableKind::None;
-    std::string tableKindName = "None";
-    std::uint32_t superFloppyFs = 0;  // 0 none, 1 NTFS, 2 FAT16, 3 FAT32
-    int isGpt = 0;
-    int isVirtual = 0;
-    int notReady = 0;
-    std::uint64_t mbrSector = 0;
-    std::array<std::uint8_t, 512> sector0{};
-    std::uint32_t cylinders = 0;
-    std::uint32_t tracksPerCylinder = 0;
-    std::uint32_t sectorsPerTrack = 0;
-    std::uint64_t totalSectors = 0;
-    std::unique_ptr<PartitionTable> partitions;  // MBR list or GPT reader
-    std::string devicePath;
-    std::array<std::uint8_t, 5> diskSignature{};
-    std::uint32_t mediaType = 0;
-    std::uint64_t totalBytes = 0;
-    std::array<int, kMaxDrives> diskTable{};
-    std::uint32_t errorCode = 0;
-    std::uint32_t errorParameter = 0;
-    const char* errorText = "";
-    int ignoreErrors = 0;
-    std::string description;
+    // --- Sectors of the selected disk, all through its device.
+    int ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count);         // 0 or 506, not recorded
+    int WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count);  // 0 or 505, recorded
+    // Writes a new sector 0 and, when it was written, keeps it as the copy.
+    int WriteSector0(SectorView sector);
+    bool Flush() { return device_->Flush(); }
+
+    // --- Errors: the first recorded wins; 1 clears; /ignore records none.
+    int SetError(int code, int parameter);
+    int GetError() const { return static_cast<int>(errorCode_); }
+    std::uint32_t ErrorParameter() const { return errorParameter_; }
+    bool IgnoresErrors() const { return ignoreErrors_; }
+    // The message last looked up for a code, kept beside the error.
+    void KeepErrorText(const char* text) { errorText_ = text; }
+    const char* ErrorText() const { return errorText_; }
+
+    Platform& GetPlatform() const { return platform_; }
 
 private:
     void CountDisks();
     void ReadDiskInfo();
+    void ReadTable();
+    TableSource Source();
 
     Platform& platform_;
     TableReaders readers_;
     std::unique_ptr<SectorFile> driveFile_;
-    SectorFile* currentFile = nullptr;
     std::unique_ptr<SectorDevice> device_;
+
+    std::array<int, kMaxDrives> diskTable_{};
+    int diskCount_ = 0;
+    int currentIndex_ = -1;
+    std::string devicePath_;
+    std::string virtualPath_;
+    bool isVirtual_ = false;
+
+    bool mediaPresent_ = true;
+    bool notReady_ = false;
+    bool signatureValid_ = false;
+    TableKind tableKind_ = TableKind::None;
+    BootFileSystem superFloppy_ = BootFileSystem::None;
+    std::uint32_t mediaType_ = 0;
+    DiskGeometryFields geometry_;
+    std::uint64_t totalSectors_ = 0;
+    std::uint64_t totalBytes_ = 0;
+    Sector sector0_{};
+    std::array<std::uint8_t, 4> diskSignature_{};
+    std::unique_ptr<PartitionTable> table_;
+    int tableProblem_ = 0;
+    int activePartition_ = -1;
+    std::string description_;
+
+    std::uint32_t errorCode_ = 0;
+    std::uint32_t errorParameter_ = 0;
+    const char* errorText_ = "";
+    bool ignoreErrors_ = false;
 };
 
 }  // namespace partam

@@ -2,47 +2,12 @@
 // it was read from. The MBR model and the GPT reader both produce these.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 
-#include "base/endian.h"
+#include "base/mbr_format.h"
 
 namespace partam {
-
-// The 16-byte partition entry of an MBR or EBR slot, kept as bytes.
-struct PartitionEntry {
-    std::array<std::uint8_t, 16> bytes{};
-
-    std::uint8_t Status() const { return bytes[0]; }
-    std::uint8_t TypeByte() const { return bytes[4]; }
-    std::uint32_t Start() const { return LoadLe32(&bytes[8]); }
-    std::uint32_t Sectors() const { return LoadLe32(&bytes[12]); }
-    void SetStatus(std::uint8_t v) { bytes[0] = v; }
-    void SetTypeByte(std::uint8_t v) { bytes[4] = v; }
-    void SetStart(std::uint32_t v) { StoreLe32(&bytes[8], v); }
-    void SetSectors(std::uint32_t v) { StoreLe32(&bytes[12], v); }
-    bool IsAllZero() const {
-        for (auto b : bytes)
-            if (b != 0) return false;
-        return true;
-    }
-    static PartitionEntry FromBytes(const std::uint8_t* p) {
-        PartitionEntry e;
-        for (int i = 0; i < 16; ++i) e.bytes[static_cast<std::size_t>(i)] = p[i];
-        return e;
-    }
-};
-
-struct Chs {
-    std::uint32_t cylinder = 0;
-    std::uint32_t head = 0;
-    std::uint32_t sector = 0;
-};
-
-// The CHS address of a sector for a geometry of heads x sectorsPerTrack.
-// Without a geometry (either is 0) there is no address: all fields are 0.
-Chs LbaToChs(std::uint32_t lba, std::uint32_t heads, std::uint32_t sectorsPerTrack);
 
 // One partition.
 struct mPart {

@@ -1,10 +1,12 @@
-// Sectors of the disk the program sees. A drive or image file is one kind of
-// device; a virtual disk maps its sectors onto its extent files. Callers
-// address sectors of the disk, never offsets in some file.
+// Sectors of the disk the program sees. A drive (or the image standing in for
+// one) is one kind of device; a virtual disk maps its sectors onto its extent
+// files. Callers address sectors of the disk and ask the device what it knows
+// of itself, never offsets in some file or the handle beneath it.
 #pragma once
 
 #include <cstdint>
 
+#include "disk/geometry.h"
 #include "disk/sector_file.h"
 
 namespace partam {
@@ -12,28 +14,42 @@ namespace partam {
 class SectorDevice {
 public:
     virtual ~SectorDevice() = default;
-    virtual bool ReadSectors(std::uint64_t lba, std::uint32_t count, std::uint8_t* buffer) = 0;
-    virtual bool WriteSectors(std::uint64_t lba, std::uint32_t count, const std::uint8_t* buffer) = 0;
-    virtual std::uint64_t SizeBytes() = 0;
+    // count sectors from lba; the argument order is that of SectorFile.
+    virtual bool ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count) = 0;
+    virtual bool WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) = 0;
+    // What was written is on the medium when this returns true.
     virtual bool Flush() = 0;
+    // Geometry, media type and size; false when the medium cannot be asked
+    // (a removable drive without a medium), with what was learnt in out.
+    virtual bool QueryGeometry(GeometryResult& out) = 0;
+    // The system's view of the four primary slots; false when it has none.
+    virtual bool QueryLayout(DriveLayout& out) = 0;
 };
 
-// A drive or an image file: sector n lies at byte n * 512 of the file.
-class FileSectorDevice : public SectorDevice {
+// A drive, or an image file standing in for one: sector n lies at byte
+// n * 512 of the file, and the platform answers the disk control queries on
+// its handle.
+class DriveDevice : public SectorDevice {
 public:
-    explicit FileSectorDevice(SectorFile& file) : file_(file) {}
-    bool ReadSectors(std::uint64_t lba, std::uint32_t count, std::uint8_t* buffer) override {
+    DriveDevice(Platform& platform, SectorFile& file, std::uint32_t diskIndex)
+        : platform_(platform), file_(file), diskIndex_(diskIndex) {}
+    bool ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count) override {
         return file_.ReadSectors(buffer, lba, count);
     }
-    bool WriteSectors(std::uint64_t lba, std::uint32_t count, const std::uint8_t* buffer) override {
+    bool WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) override {
         return file_.WriteSectors(buffer, lba, count);
     }
-    std::uint64_t SizeBytes() override { return file_.Size(); }
-    bool Flush() override { return file_.IsOpen(); }
-    SectorFile& File() { return file_; }
+    bool Flush() override { return file_.Flush(); }
+    bool QueryGeometry(GeometryResult& out) override { return !ReadGeometry(platform_, file_.Handle(), out); }
+    bool QueryLayout(DriveLayout& out) override {
+        out = DriveLayout(diskIndex_, file_.Handle());
+        return out.GetLayout(platform_);
+    }
 
 private:
+    Platform& platform_;
     SectorFile& file_;
+    std::uint32_t diskIndex_;
 };
 
 }  // namespace partam

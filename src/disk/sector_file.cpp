@@ -87,6 +87,8 @@ bool SectorFile::Seek(std::int64_t byteOffset, SeekOrigin origin) {
     return IsOpen() && platform_.SeekFile(handle_, byteOffset, origin);
 }
 
+bool SectorFile::Flush() { return IsOpen() && platform_.FlushFile(handle_); }
+
 std::uint64_t SectorFile::Size() {
     std::uint64_t size = 0;
     if (!IsOpen() || !platform_.FileSize(handle_, size)) return 0;

@@ -33,6 +33,8 @@ public:
     bool ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count);
     bool WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count);
     bool Seek(std::int64_t byteOffset, SeekOrigin origin);
+    // What was written through the handle is on the medium.
+    bool Flush();
     // 0 when the size cannot be asked.
     std::uint64_t Size();
     void Close();

@@ -1,5 +1,6 @@
-// The MBR partition table of a disk with the chain of extended boot records
-// behind it, as a list of partitions.
+// The MBR partition table of a disk with the chains of extended boot records
+// behind it, as a list of partitions, and the reader that builds it from the
+// disk's sectors alone.
 #pragma once
 
 #include <cstddef>
@@ -13,44 +14,56 @@
 
 namespace partam {
 
-class mDisk;
+// What the reader found wrong with a table. Any finding makes the table
+// corrupt: the listing warns and the disk object records 513.
+enum TableFinding : std::uint32_t {
+    kFindingBootText = 1u << 0,         // four primaries that spell boot-sector message bytes
+    kFindingRemovableType = 1u << 1,    // a removable disk's slot type differs from the system's view
+    kFindingChainLoop = 1u << 2,        // an EBR link leads back to an EBR already read
+    kFindingChainOutside = 1u << 3,     // an EBR lies beyond the end of the disk
+    kFindingChainUnreadable = 1u << 4,  // an EBR could not be read
+    kFindingChainTooLong = 1u << 5,     // more EBRs than any disk holds
+};
+
+// The longest extended chain that is followed, far beyond any real disk; a
+// chain that is longer is taken to be damaged.
+inline constexpr std::uint32_t kMaxExtendedChain = 16384;
+
+struct MbrReadLimits {
+    std::uint32_t maxChain = kMaxExtendedChain;
+};
 
 class PartitionList : public PartitionTable {
 public:
-    // Reads the table of the disk's sector-0 copy and its extended chain.
-    explicit PartitionList(mDisk& disk);
-
     std::int32_t PartitionCount(int kind) const override;
     mPart* GetPartition(int number, bool byPosition) override;
+    int Problem() const override;
+    PartitionList* Mbr() override { return this; }
 
-    // The sorted flag; ascending (when given) receives the primaries in
-    // ascending order of start.
+    // The sorted flag as read; CheckOrder works it out again and, when given
+    // ascending, fills it with the primaries in ascending order of start.
+    int Sorted() const { return sorted_; }
     int CheckOrder(std::vector<mPart*>* ascending = nullptr);
-
-    int sorted = 1;
-    std::vector<std::unique_ptr<mPart>> records;
-    std::uint32_t primaryCount = 0;
-    std::uint32_t logicalCount = 0;
-    mDisk* disk;
+    std::uint32_t Findings() const { return findings_; }
+    // Primaries in slot order, each extended one followed by its chain.
+    const std::vector<std::unique_ptr<mPart>>& Records() const { return records_; }
 
 private:
-    void ReadTable();
-    void AddPlaceholder();
-    void ReadSuperFloppy();
-    void ReadPrimaries();
-    void AddPrimary(int slot, const PartitionEntry& entry, const DriveLayout& layout, bool removable);
-    bool LooksLikeBootText();
-    void WalkExtended(std::uint64_t extendedStart);
-    void AddLogical(const PartitionEntry& entry, std::uint64_t ebrSector);
-    bool IsOnDisk(std::uint64_t lba) const;
+    friend class MbrReader;
+    std::vector<std::unique_ptr<mPart>> records_;
+    std::uint32_t primaryCount_ = 0;
+    std::uint32_t logicalCount_ = 0;
+    std::uint32_t findings_ = 0;
+    int sorted_ = 1;
 };
 
-// The longest extended chain that is followed, far beyond any real disk;
-// a chain that is longer is taken to be damaged.
-inline constexpr std::size_t kMaxExtendedChain = 4096;
+// Reads the table of sector 0 and its extended chains through source.read.
+// It never fails: what it cannot read or make sense of ends the walk there
+// and becomes a finding.
+std::unique_ptr<PartitionList> ReadMbrTable(const TableSource& source, const MbrReadLimits& limits = {});
 
-// The reader the disk object builds MBR tables with.
-std::unique_ptr<PartitionTable> ReadMbrTable(mDisk& disk);
+// ReadMbrTable as the disk object's reader of MBR tables.
+TableReader MbrTableReader();
 
 // Sets a record's type and what follows from it: type name, CHS from the
 // entry, start and sectors from the entry, hidden flag.

@@ -1,59 +1,42 @@
 #include "platform/image_drive.h"
 
-#include <array>
-#include <cstring>
 #include <optional>
 #include <set>
 
-#include "base/endian.h"
+#include "base/mbr_format.h"
 
 namespace partam {
 
 namespace {
 
-using Sector = std::array<std::uint8_t, kSectorSize>;
-
-constexpr std::size_t kEntryTable = 446;
-constexpr std::size_t kEntrySize = 16;
-constexpr std::uint8_t kProtectiveType = 0xEE;
-
-bool HasBootSignature(const Sector& s) { return s[510] == 0x55 && s[511] == 0xAA; }
-
-// The system follows only these two types as containers of further tables.
+// The system follows only these two types as containers of further tables;
+// a hidden extended partition (0x15, 0x1F) is not entered.
 bool IsContainer(std::uint8_t type) { return type == 0x05 || type == 0x0F; }
 
-const std::uint8_t* Slot(const Sector& s, int slot) { return s.data() + kEntryTable + kEntrySize * slot; }
-
-bool Matches(const Sector& s, std::size_t offset, const char* text) {
-    return std::memcmp(s.data() + offset, text, std::strlen(text)) == 0;
-}
-
-// The partition type the system gives a disk formatted without a partition
-// table, or 0 when sector 0 is no such boot sector.
+// The partition type the system reports for a disk formatted without a
+// partition table, or 0 when sector 0 is no such boot sector. The system
+// takes a boot sector only when it starts with a jump instruction.
 std::uint8_t WholeDiskFilesystemType(const Sector& s) {
     if (s[0] != 0xEB && s[0] != 0xE9) return 0;
-    if (Matches(s, 3, "NTFS")) return 0x07;
-    if (Matches(s, 54, "FAT16")) return 0x06;
-    if (Matches(s, 82, "FAT32")) return 0x0C;
-    return 0;
+    return BootFileSystemType(ProbeBootFileSystem(s));
 }
 
 // One partition table's four entries. base is the sector the entries'
 // starts count from; numbers go to the entries that are partitions.
 void AppendTable(const Sector& s, std::uint64_t base, std::uint64_t linkBase, std::uint32_t& number,
                  DriveLayoutAnswer& answer) {
-    for (int slot = 0; slot < 4; ++slot) {
-        const std::uint8_t* e = Slot(s, slot);
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const PartitionEntry e = ReadSlot(s, slot);
         LayoutEntry entry;
-        const std::uint8_t type = e[4];
+        const std::uint8_t type = e.TypeByte();
         if (type != 0) {
-            const std::uint32_t relative = LoadLe32(e + 8);
+            const std::uint32_t relative = e.Start();
             const std::uint64_t from = IsContainer(type) ? linkBase : base;
             entry.partitionType = type;
             entry.startingOffset = static_cast<std::int64_t>((from + relative) * kSectorSize);
-            entry.partitionLength = static_cast<std::int64_t>(std::uint64_t{LoadLe32(e + 12)} * kSectorSize);
+            entry.partitionLength = static_cast<std::int64_t>(std::uint64_t{e.Sectors()} * kSectorSize);
             entry.hiddenSectors = relative;
-            entry.bootIndicator = e[0] == 0x80;
+            entry.bootIndicator = IsActiveStatus(e.Status());
             entry.partitionNumber = IsContainer(type) ? 0 : ++number;
         }
         answer.entries.push_back(entry);
@@ -62,8 +45,10 @@ void AppendTable(const Sector& s, std::uint64_t base, std::uint64_t linkBase, st
 
 // The relative start of the first container entry, or nothing.
 std::optional<std::uint32_t> ContainerStart(const Sector& s) {
-    for (int slot = 0; slot < 4; ++slot)
-        if (IsContainer(Slot(s, slot)[4])) return LoadLe32(Slot(s, slot) + 8);
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const PartitionEntry e = ReadSlot(s, slot);
+        if (IsContainer(e.TypeByte())) return e.Start();
+    }
     return std::nullopt;
 }
 
@@ -100,13 +85,13 @@ ComputedLayout ComputeDriveLayout(const SectorReader& read, std::uint64_t diskSe
         return layout;
     }
     if (!HasBootSignature(s)) return layout;
-    for (int slot = 0; slot < 4; ++slot) {
-        if (Slot(s, slot)[4] == kProtectiveType) {
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (ReadSlot(s, slot).TypeByte() == kProtectiveType) {
             layout.gpt = true;
             return layout;
         }
     }
-    layout.answer.signature = LoadLe32(s.data() + 440);
+    layout.answer.signature = LoadLe32(s.data() + kDiskSignatureOffset);
     std::uint32_t number = 0;
     AppendTable(s, 0, 0, number, layout.answer);
     if (const std::optional<std::uint32_t> ext = ContainerStart(s))

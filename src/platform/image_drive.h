@@ -4,16 +4,13 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
+#include "base/mbr_format.h"
 #include "platform/platform.h"
 
 namespace partam {
-
-// Reads the 512 bytes of one sector; false when it cannot be read.
-using SectorReader = std::function<bool(std::uint64_t lba, std::uint8_t* sector)>;
 
 // A chain of extended boot records longer than this is taken as broken.
 inline constexpr unsigned kMaxExtendedTables = 4096;

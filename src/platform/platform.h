@@ -103,6 +103,8 @@ public:
     virtual bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) = 0;
     virtual bool FileSize(FileId file, std::uint64_t& size) = 0;
     virtual void CloseFile(FileId file) = 0;
+    // What was written through the handle is on the device.
+    virtual bool FlushFile(FileId file) = 0;
     // True when the path names an existing file or folder.
     virtual bool PathExists(const std::string& path) = 0;
 

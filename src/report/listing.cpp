@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::int32_t kAllDisks = -1;
 constexpr std::int32_t kVirtualDisk = 999;
+constexpr std::uint64_t kFirstPartitionSector = 63;
 
 // The spaces that bring a field of the given text to width; a longer text
 // gets none and pushes the rest of its line outward.
@@ -40,19 +41,19 @@ void ColumnUnderline(ReportContext& r, const std::vector<int>& runs) {
 void DiskLine(ReportContext& r) {
     const mDisk& d = r.disk;
     const char* side = r.frame.side.c_str();
-    const std::string kind = d.isGpt ? std::string("GPT") : d.tableKindName;
-    if (d.isVirtual)
+    const std::string kind = d.IsGpt() ? std::string("GPT") : std::string(d.KindName());
+    if (d.IsVirtual())
         r.Printf("%s Disk: Virtual%sMBR/GPT:         %s%s%s\n", side, RepeatChar(' ', 19).c_str(),
                  kind.c_str(), Fill(kind, 27).c_str(), side);
     else
-        r.Printf("%s Disk: %-2d%sMBR/GPT:         %s%s%s\n", side, d.currentIndex,
+        r.Printf("%s Disk: %-2d%sMBR/GPT:         %s%s%s\n", side, d.CurrentIndex(),
                  RepeatChar(' ', 24).c_str(), kind.c_str(), Fill(kind, 27).c_str(), side);
 }
 
 // Media, description and the separator under them: the end of every head.
 void MediaLines(ReportContext& r) {
     const char* side = r.frame.side.c_str();
-    const char* media = r.disk.mediaType == kRemovableMedia ? "Removable       " : "Fixed           ";
+    const char* media = r.disk.IsRemovable() ? "Removable       " : "Fixed           ";
     const std::string bus = r.disk.BusName();
     r.Printf("%s   Media Type:  %s Interface:       %s%s%s\n", side, media, bus.c_str(),
              Fill(bus, 27).c_str(), side);
@@ -78,15 +79,15 @@ std::string PartitionOrder(mDisk& d) {
 void MbrHead(ReportContext& r) {
     mDisk& d = r.disk;
     const char* side = r.frame.side.c_str();
-    const std::string size = r.sizes.FormatSize(static_cast<std::int64_t>(d.totalBytes), 2, true, 1, 1);
-    const std::string chs = Format("%lu %lu %lu", static_cast<unsigned long>(d.cylinders),
-                                   static_cast<unsigned long>(d.tracksPerCylinder),
-                                   static_cast<unsigned long>(d.sectorsPerTrack));
+    const std::string size = r.sizes.FormatSize(static_cast<std::int64_t>(d.TotalBytes()), 2, true, 1, 1);
+    const std::string chs = Format("%lu %lu %lu", static_cast<unsigned long>(d.Geometry().cylinders),
+                                   static_cast<unsigned long>(d.Geometry().tracksPerCylinder),
+                                   static_cast<unsigned long>(d.Geometry().sectorsPerTrack));
     r.Printf("%s   Size:        %s%sCHS:             %s%s%s\n", side, size.c_str(), Fill(size, 17).c_str(),
              chs.c_str(), Fill(chs, 27).c_str(), side);
     r.Printf("%s   Sectors:     %-13" PRIu64 "    Disk Signature:  0x%02X%02X%02X%02X%s%s\n", side,
-             d.totalSectors, d.diskSignature[3], d.diskSignature[2], d.diskSignature[1], d.diskSignature[0],
-             RepeatChar(' ', 17).c_str(), side);
+             d.TotalSectors(), d.DiskSignature()[3], d.DiskSignature()[2], d.DiskSignature()[1],
+             d.DiskSignature()[0], RepeatChar(' ', 17).c_str(), side);
     const std::string order = PartitionOrder(d);
     r.Printf("%s   Partitions:  %d%sPartition Order: %s%s%s\n", side, d.PartitionCount(0),
              RepeatChar(' ', 16).c_str(), order.c_str(), Fill(order, 27).c_str(), side);
@@ -96,36 +97,56 @@ void MbrHead(ReportContext& r) {
     ColumnUnderline(r, {3, 3, 9, 4, 4, 4, 14, 14, 2, 11});
 }
 
-// Free space in front of the first primary and after each one, in the order
-// of their numbers.
-void FreeSpaceAfter(ReportContext& r, int n, const mPart& p) {
+// The free region that starts at sector from: up to the nearest partition
+// start after it or the disk's end. Nothing when from lies inside a primary
+// or at or past the disk's end.
+void FreeSpaceFrom(ReportContext& r, std::uint64_t from) {
     mDisk& d = r.disk;
-    const std::uint64_t end = p.start + p.sectors + 1;
-    if (n < d.PartitionCount(0)) {
-        const mPart* next = d.GetPartition(n + 1, false);
-        if (next && end < next->start) ShowFreeSpaceRow(r, end, next->start - end);
-    } else if (d.totalSectors > end) {
-        ShowFreeSpaceRow(r, end, d.totalSectors - end);
+    std::uint64_t next = d.TotalSectors();
+    for (int n = 1; n <= d.PartitionCount(0); ++n) {
+        const mPart* p = d.GetPartition(n, false);
+        if (!p || p->sectors == 0) continue;
+        if (p->start <= from && from < p->start + p->sectors) return;
+        if (p->start >= from && p->start < next) next = p->start;
     }
+    if (from < next) ShowFreeSpaceRow(r, from, next - from);
 }
 
-// The logical partitions follow their extended partition in the list.
-void LogicalRows(ReportContext& r, int n) {
+// Sector 63 is where the first partition of a traditional table begins; the
+// space in front of the lowest primary counts from there.
+void FreeSpaceInFront(ReportContext& r) {
     mDisk& d = r.disk;
-    for (int k = 1; k <= d.PartitionCount(1); ++k) {
-        if (const mPart* logical = d.GetPartition(n + k, true)) ShowPartitionRow(r, n + k, *logical, 0);
+    std::uint64_t first = d.TotalSectors();
+    for (int n = 1; n <= d.PartitionCount(0); ++n) {
+        if (const mPart* p = d.GetPartition(n, false); p && p->start < first) first = p->start;
+    }
+    if (first > kFirstPartitionSector && first <= d.TotalSectors())
+        ShowFreeSpaceRow(r, kFirstPartitionSector, first - kFirstPartitionSector);
+}
+
+// The logical partitions of an extended partition follow it in the list,
+// up to the next primary.
+void LogicalRows(ReportContext& r, const mPart& extended) {
+    mDisk& d = r.disk;
+    const int count = d.PartitionCount(2);
+    int at = 1;
+    while (at <= count && d.GetPartition(at, true) != &extended) ++at;
+    for (++at; at <= count; ++at) {
+        const mPart* logical = d.GetPartition(at, true);
+        if (!logical || logical->isPrimary) break;
+        ShowPartitionRow(r, at, *logical, 0);
     }
 }
 
 void MbrRows(ReportContext& r, const ListingOptions& o) {
     mDisk& d = r.disk;
+    if (o.freeSpace) FreeSpaceInFront(r);
     for (int n = 1; n <= d.PartitionCount(0); ++n) {
         const mPart* p = d.GetPartition(n, false);
         if (!p) continue;
-        if (o.freeSpace && n == 1 && p->start > 64) ShowFreeSpaceRow(r, 63, p->start - 64);
         ShowPartitionRow(r, n, *p, 0);
-        if (o.freeSpace) FreeSpaceAfter(r, n, *p);
-        if (o.extendedOnly && IsExtendedType(p->type)) LogicalRows(r, n);
+        if (o.freeSpace) FreeSpaceFrom(r, p->start + p->sectors);
+        if (o.extendedOnly && IsExtendedType(p->type)) LogicalRows(r, *p);
     }
 }
 
@@ -133,7 +154,7 @@ void CorruptWarning(ReportContext& r) {
     const char* side = r.frame.side.c_str();
     r.Printf("%s%s%s\n", side, RepeatChar(' ', kFrameInnerWidth).c_str(), side);
     r.Printf("%s ** Warning** The partition table on disk %d appears to be corrupt! %s%s\n", side,
-             r.disk.currentIndex, RepeatChar(' ', 10).c_str(), side);
+             r.disk.CurrentIndex(), RepeatChar(' ', 10).c_str(), side);
     r.Printf("%s    There will be limited partition functionality due to this discrepancy%s%s\n", side,
              RepeatChar(' ', 4).c_str(), side);
 }
@@ -141,7 +162,7 @@ void CorruptWarning(ReportContext& r) {
 void MbrBlock(ReportContext& r, const ListingOptions& o) {
     MbrHead(r);
     MbrRows(r, o);
-    if (!r.disk.tableValid) CorruptWarning(r);
+    if (!r.disk.TableValid()) CorruptWarning(r);
     if (r.disk.PartitionCount(0) == 0) NoPartitionsLine(r);
 }
 
@@ -159,7 +180,7 @@ void GptBlock(ReportContext& r) {
 void ShowDisk(ReportContext& r, const ListingOptions& o) {
     FrameRule(r, "\n", r.frame.topLeft, r.frame.outerHorizontal, r.frame.topRight);
     DiskLine(r);
-    if (r.disk.isGpt)
+    if (r.disk.IsGpt())
         GptBlock(r);
     else
         MbrBlock(r, o);
@@ -168,9 +189,7 @@ void ShowDisk(ReportContext& r, const ListingOptions& o) {
 
 // Selects a disk index and lists it when it is there and ready.
 void ShowIndex(ReportContext& r, const ListingOptions& o, int index) {
-    if (index < 0 || index >= r.disk.diskCount) return;
-    r.disk.Use(index);
-    if (r.disk.currentIndex != index || r.disk.notReady) return;
+    if (r.disk.Use(index) != 0 || r.disk.NotReady()) return;
     ShowDisk(r, o);
 }
 
@@ -179,12 +198,11 @@ void ShowIndex(ReportContext& r, const ListingOptions& o, int index) {
 void ShowMBR(ReportContext& report, const ListingOptions& options) {
     mDisk& d = report.disk;
     if (options.disk == kAllDisks || options.diskGiven == 0) {
-        for (int i = 0; i < d.diskCount; ++i) ShowIndex(report, options, i);
+        for (int i = 0; i < d.DiskCount(); ++i) ShowIndex(report, options, i);
     } else if (options.disk == kVirtualDisk) {
-        d.UseVirtual(options.diskFileName);
         // A file that could not be opened leaves the previous disk selected:
         // nothing of it belongs in this listing.
-        if (d.isVirtual && !d.notReady) ShowDisk(report, options);
+        if (d.UseVirtual(options.diskFileName) == 0 && !d.NotReady()) ShowDisk(report, options);
     } else {
         ShowIndex(report, options, options.disk);
     }

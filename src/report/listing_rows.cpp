@@ -36,7 +36,7 @@ void ReportContext::Printf(const char* format, ...) {
 }
 
 std::string DriveLetterText(ReportContext& report, int number) {
-    if (report.disk.isVirtual) return "NA";
+    if (report.disk.IsVirtual()) return "NA";
     return LetterText(report.disk.DriveLetterOf(number));
 }
 
@@ -54,11 +54,7 @@ void ShowPartitionRow(ReportContext& report, int number, const mPart& p, int mod
         index = Format("%-2u", p.slot + 1);
         lead = " %-2u  ";
     }
-    std::string letter;
-    if (report.disk.isVirtual)
-        letter = "NA";
-    else
-        letter = p.isPrimary ? DriveLetterText(report, number) : LetterText(p.driveLetter);
+    const std::string letter = report.disk.IsVirtual() ? std::string("NA") : LetterText(p.driveLetter);
     report.Printf("%s", report.frame.side.c_str());
     report.Printf(lead, p.position);
     report.Printf("%s %-2.2X-%-6.6s %s %-4.4s  %-3.3s  %s %s %s %-11.11s%s\n", index.c_str(), p.type,
@@ -79,8 +75,8 @@ void ShowGptRow(ReportContext& report, int number, const GptRow& e) {
 void ShowFreeSpaceRow(ReportContext& report, std::uint64_t start, std::uint64_t count) {
     const char* side = report.frame.side.c_str();
     report.Printf("%s Freespace        %s            %s %s               %s\n", side,
-                  ShortSize(count * 512).c_str(), GroupedNumber(Low32(start), 14).c_str(),
-                  GroupedNumber(Low32(count), 15).c_str(), side);
+                  ShortSize(count * 512).c_str(), GroupedNumber(start, 14).c_str(),
+                  GroupedNumber(count, 15).c_str(), side);
 }
 
 void ShowCodePageTable(ReportContext& report) {

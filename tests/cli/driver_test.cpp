@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "base/result_codes.h"
+#include "cli/branches.h"
+#include "cli/commands.h"
 #include "cli/elevation.h"
 #include "cli/executor.h"
 #include "cli/switches.h"
@@ -118,9 +120,18 @@ const std::string k112 = Line(112, "Invalid option specified.");
 const std::string k128 = Line(128, "All Disks command not allowed with this operation");
 const std::string kAborted = " Shutdown aborted due to previous error!\n";
 
+// The indexes of the disks a listing shows, in order.
+std::string DisksListed(const std::string& listing) {
+    std::string disks;
+    for (std::size_t at = 0; (at = listing.find("Disk: ", at)) != std::string::npos; at += 6)
+        disks += listing[at + 6];
+    return disks;
+}
+
 // A whole run: the command line ("@text": none, with text in partam.opt of the program's folder), the keys
 // typed at the console (then input is closed), the exit code, the flags of the one shutdown call (0 for
-// none) and the output after the banner (which /silent drops; "*": any, without an error).
+// none) and the output after the banner (which /silent drops; "disks:<indexes>": a listing of those
+// disks, in that order, and nothing else said).
 using RunCase = std::tuple<const char*, const char*, int, std::uint32_t, std::string>;
 
 // Every run here leaves the drives as they were.
@@ -142,7 +153,17 @@ const RunCase kRuns[] = {
      "\nDebug: 39 /debug \nDebug: 39 /silent \nDebug: 01 DoIt \nDebug: 00 StartDoingIt \nDebug: 02 Diskcount "
      "\nDebug: 00 ProcessSwitches2 \nDebug: 00 Go2 \nDebug: 00 Disk \nDebug: 01 Partition "
      "\nDebug: 00 Sector \nDebug: 39 Op \nDebug: 00 ShowMessages \nDebug: 00 FinishedDoingIt "},
-    {"/list /disk=0", "", 0, 0, "*"}, {"/list /disk=*", "", 0, 0, "*"},
+    {"/list /disk=0", "", 0, 0, "disks:0"}, {"/list /disk=*", "", 0, 0, "disks:01"},
+    {"/list", "", 0, 0, "disks:01"}, {"/list /disk=1", "", 0, 0, "disks:1"},
+    {"/list /disk=9 /ignore", "", 511, 0, "\n Error 511: Invalid Disk selected\n\n"},
+    {"/partcount /disk=5", "", 511, 0, "\n Error 511: Invalid Disk selected\n\n"},
+    {"/isfixed /disk=5", "", 511, 0, "\n Error 511: Invalid Disk selected\n\n"},
+    {"/partcount /disk=1 /part=7", "", 3, 0, Line(106, "Invalid Partition specified.")},
+    {"/bootmenu", "", 112, 0, k112}, {"/status /save=xyz", "", 105, 0, Line(105, "Invalid or incomplete switch: /save=xyz")},
+    {"/disk=18446744073709551617 /diskcount", "", 105, 0,
+     Line(105, "Invalid or incomplete switch: /disk=18446744073709551617")},
+    {"/shutdown=18446744073709551617", "", 105, 0,
+     Line(105, "Invalid or incomplete switch: /shutdown=18446744073709551617")},
     // Shutdown only after success or under /ignore; without a command it just restarts.
     {"/shutdown=2", "", 0, 6, ""}, {"/shutdown=3", "", 0, 1, ""}, {"/shutdown=4", "", 0, 2, ""},
     {"/shutdown=5", "", 0, 0, ""}, {"/tablist /disk=* /shutdown=1", "", 128, 0, k128 + kAborted},
@@ -187,8 +208,9 @@ TEST(DriverTest, Runs) {
         platform.QueueKeys(keys);
         const auto [code, output] = RunLine(platform, optionsFile ? "" : text);
         EXPECT_EQ(code, exitCode);
-        if (expected == "*")
-            EXPECT_TRUE(output.starts_with(kBanner) && output.find("Error") == std::string::npos);
+        if (expected.starts_with("disks:"))
+            EXPECT_EQ(std::tuple(DisksListed(output), output.find(" Error ")),
+                      std::tuple(expected.substr(6), std::string::npos));
         else
             EXPECT_EQ(output, (text.find("/silent") != std::string::npos ? "" : kBanner) + expected);
         EXPECT_LE(platform.keysRead, 1);
@@ -235,37 +257,93 @@ TEST(DriverTest, RightsRemovableDisksLabelsAndRefusals) {
 // The prompt's action for a parsed command line on disk 1, real or virtual
 // (the whole runs show the rest); a command without one asks nothing.
 TEST(ExecutorTest, ActionTextsOfThePrompt) {
-    const std::tuple<const char*, int, const char*> cases[] = {
+    const std::tuple<const char*, bool, const char*> cases[] = {
         // clang-format off
-        {"/repair=xp", 0, "create a Windows XP MBR on disk 1"},
-        {"/repair=win7", 0, "create a Windows Win7 MBR on disk 1"}, {"/restore=gpt", 0, "restore the GPT"},
-        {"/restore=head", 0, "restore the first head"}, {"/restore=mbr", 0, "restore the MBR"},
-        {"/restore=0", 0, "restore the specified sector"}, {"/wipe=range", 0, "wipe the specified range"},
-        {"/wipe=gpt", 0, "wipe the GPT Table"}, {"/wipe=disk", 0, "wipe the entire disk"},
-        {"/wipe=head", 0, "wipe the first head"}, {"/active /part=3", 0, "Activate partition 3 on disk 1"},
-        {"/inactive /part=*", 0, "Deactivate all partitions on disk 1"},
-        {"/inactive /part=3", 1, "set the virtual disk partition 3 inactive"},
-        {"/unhide /part=*", 0, "Unhide all partitions on disk 1"},
-        {"/unhide /part=2", 1, "unhide virtual disk partition 2"},
-        {"/type=7%s /part=2", 0, "change the type of disk 1:Part 2 to 7%s"},  // text, not a format
-        {"/repair=pt", 0, ""}, {"/save=mbr", 0, ""}, {"/create=1", 0, ""},
+        {"/repair=xp", false, "create a Windows XP MBR on disk 1"},
+        {"/repair=win7", false, "create a Windows Win7 MBR on disk 1"}, {"/restore=gpt", false, "restore the GPT"},
+        {"/restore=head", false, "restore the first head"}, {"/restore=mbr", false, "restore the MBR"},
+        {"/restore=0", false, "restore the specified sector"}, {"/wipe=range", false, "wipe the specified range"},
+        {"/wipe=gpt", false, "wipe the GPT Table"}, {"/wipe=disk", false, "wipe the entire disk"},
+        {"/wipe=head", false, "wipe the first head"}, {"/active /part=3", false, "Activate partition 3 on disk 1"},
+        {"/inactive /part=*", false, "Deactivate all partitions on disk 1"},
+        {"/inactive /part=3", true, "set the virtual disk partition 3 inactive"},
+        {"/unhide /part=*", false, "Unhide all partitions on disk 1"},
+        {"/unhide /part=2", true, "unhide virtual disk partition 2"},
+        {"/type=7%s /part=2", false, "change the type of disk 1:Part 2 to 7%s"},  // text, not a format
+        {"/repair=pt", false, ""}, {"/save=mbr", false, ""}, {"/create=1", false, ""}, {"/bootmenu", false, ""},
         // clang-format on
     };
     FakePlatform platform;
-    SetUpMachine(platform);
     for (const auto& [line, isVirtual, action] : cases) {
         RunContext run(platform);
         std::vector<std::string> storage;
         const std::vector<const char*> argv = Argv(line, storage);
         ParseCommandLine(run, static_cast<int>(argv.size()), argv.data());
-        run.disk = std::make_unique<mDisk>(platform, 0, false);
-        run.disk->Use(1);
-        run.disk->isVirtual = isVirtual;
-        EXPECT_EQ(ActionText(run), action) << line;
-        EXPECT_TRUE(*action || Confirm(run) == 1) << line;
+        const CommandRow& row = CommandRowOf(run.options.command);
+        const std::string asked = row.prompt ? row.prompt(PromptFacts{run.options, 1, isVirtual}) : "";
+        EXPECT_EQ(asked, action) << line;
+        // What asks is what changes a disk.
+        EXPECT_TRUE(asked.empty() || row.effect != DiskEffect::ReadsOnly) << line;
     }
-    EXPECT_EQ(platform.keysRead, 0);
-    EXPECT_EQ(platform.TakeOutput(), "");
+}
+
+// The safety copies come before every command that can cost a table, and
+// before no other; each command that has a branch is run as far as it goes.
+TEST(ExecutorTest, SafetyCopiesGoBeforeTheCommandsThatCanCostATable) {
+    for (const CommandRow& row : CommandRows()) {
+        if (!row.branch) continue;
+        FakePlatform platform;
+        SetUpMachine(platform);
+        RunContext run(platform);
+        run.options.command = row.id;
+        run.options.autoConfirm = 1;
+        run.disk = std::make_unique<mDisk>(platform, 0, false, StandardTableReaders());
+        run.sizeFormatter = std::make_unique<SizeFormatter>(platform);
+        ProcessSwitches2(run);
+        const std::vector<int> expected =
+            row.effect == DiskEffect::WritesAfterSafetyCopies ? std::vector<int>{0, 1} : std::vector<int>{};
+        EXPECT_EQ(run.safetyCopies, expected) << static_cast<int>(row.id);
+    }
+}
+
+// What the disk object found on a disk the command does not ask about does
+// not decide the run: disk 0 holds a corrupt table, disk 1 none at all.
+TEST(DriverTest, TheTargetDiskDecides) {
+    const auto machine = [](FakePlatform& platform) {
+        test::PutSector(platform.AddDrive(0, 12288).data, 0,
+                        test::MakeMbr({{0, 0x72, 1, 1}, {0, 0x65, 2, 1}, {0, 0x79, 3, 1}, {0, 0x0D, 4, 1}}));
+        platform.AddDrive(1, 12288);
+    };
+    const std::string e513 = "\n Error 513: Partition table is corrupt\n\n";
+    const std::tuple<const char*, int, std::string> cases[] = {
+        {"/list /disk=1", 0, "1"},
+        {"/partcount /disk=1", 0, "\n"},
+        {"/tablist /disk=1", 0, "1"},
+        {"/isfixed /disk=1", 1, "\n"},
+        {"/list /disk=0", 513, e513},
+        {"/list", 513, e513},
+        {"/partcount", 4, e513},
+        {"/list /disk=*", 0, "01"},
+        {"/list /disk=0 /ignore", 0, "0"},
+        {"/list /disk=1 /part=1", 106, Line(106, "Invalid Partition specified.")},
+    };
+    for (const auto& [line, exitCode, expected] : cases) {
+        FakePlatform platform;
+        machine(platform);
+        const auto [code, output] = RunLine(platform, line);
+        EXPECT_EQ(code, exitCode) << line;
+        if (expected.find('\n') != std::string::npos)
+            EXPECT_EQ(output, kBanner + expected) << line;
+        else
+            EXPECT_EQ(DisksListed(output), expected) << line;
+    }
+    // With every disk listed, the warning stays in the corrupt disk's block.
+    FakePlatform platform;
+    machine(platform);
+    const std::string all = RunLine(platform, "/list /disk=* /text").second;
+    const std::size_t warning = all.find("** Warning** The partition table on disk 0 appears to be corrupt!");
+    EXPECT_LT(warning, all.find("Disk: 1"));
+    EXPECT_EQ(all.find("on disk 1 appears"), std::string::npos);
 }
 
 }  // namespace

@@ -112,6 +112,19 @@ TEST(MessagesTest, EveryCodeHasItsExactLine) {
     EXPECT_EQ(Shown(o, "-vol=X"), " Error 147: Unable to locate the specifed partition: '' \n");
 }
 
+// Every code the program can record says what happened: a line of its own or
+// a text in the general form. Only 121 is four blanks, as it always was.
+TEST(MessagesTest, EveryRecordableCodeHasAText) {
+    FakePlatform platform;
+    RunContext run(platform);
+    for (const MBRERRORS code : kAllResultCodes) {
+        if (code == kSuccess) continue;
+        const std::string line = ResultLine(run, code);
+        const bool blank = line == " Error " + std::to_string(code) + ":     \n\n";
+        EXPECT_EQ(blank, code == kUnnamedFailure) << code << ": " << line;
+    }
+}
+
 TEST(MessagesTest, MessageLevelAndShutdownNotice) {
     const std::string hidden = " Partition(s) successfully hidden \n",
                       e511 = " Error 511: Invalid Disk selected\n\n";

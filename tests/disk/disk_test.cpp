@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <tuple>
+#include <vector>
 
 #include "disk/sector_file.h"
 #include "support/fake_platform.h"
@@ -31,17 +32,21 @@ TEST(DiskTest, SelectsDrivesByDenseIndex) {
     fake.AddFile("C:\\disk.vmdk", Bytes(512));
     mDisk disk(fake, 1, false);
     drive2.data[440] = 0x99;
-    disk.Use(1);  // already selected: nothing is read
-    EXPECT_EQ(0, disk.sector0[440]);
-    disk.UseVirtual("C:\\disk.vmdk");
-    disk.Use(1);  // a virtual disk stood in for the drive: it is opened and read again
-    EXPECT_EQ(std::tuple(0x99, 0, true),
-              std::tuple(disk.sector0[440], disk.isVirtual, disk.CurrentFile().IsOpen()));
-    disk.SetError(1, 0);  // clears what UseVirtual recorded: the file is no virtual disk
-    disk.Use(2);          // refused: the selection stays
+    EXPECT_EQ(0, disk.Use(1));  // already selected: nothing is read
+    EXPECT_EQ(0, disk.Sector0()[440]);
+    EXPECT_EQ(0, disk.Use(1, true));  // asked to: read anew
+    EXPECT_EQ(0x99, disk.Sector0()[440]);
+    // A file that is no virtual disk leaves the drive selected.
+    EXPECT_EQ(566, disk.UseVirtual("C:\\disk.vmdk"));
+    EXPECT_EQ(std::tuple(1, false), std::tuple(disk.CurrentIndex(), disk.IsVirtual()));
+    disk.SetError(1, 0);
+    EXPECT_EQ(511, disk.Use(2));  // refused: the selection stays
     EXPECT_EQ(std::tuple(511, 2u, 2, 1, std::string("\\\\.\\PhysicalDrive2"), 1u),
-              std::tuple(disk.GetError(), disk.errorParameter, disk.diskCount, disk.currentIndex,
-                         disk.devicePath, fake.OpenHandleCount()));
+              std::tuple(disk.GetError(), disk.ErrorParameter(), disk.DiskCount(), disk.CurrentIndex(),
+                         disk.DevicePath(), fake.OpenHandleCount()));
+    // Refused even when errors are not recorded.
+    mDisk ignoring(fake, 0, true);
+    EXPECT_EQ(std::tuple(511, 0), std::tuple(ignoring.Use(5), ignoring.GetError()));
 }
 
 TEST(DiskTest, FirstErrorWinsUntilCleared) {
@@ -54,7 +59,7 @@ TEST(DiskTest, FirstErrorWinsUntilCleared) {
     for (const auto& [code, parameter, returned, kept] : steps) {
         SCOPED_TRACE(code);
         EXPECT_EQ(std::tuple(returned, static_cast<std::uint32_t>(kept)),
-                  (std::tuple{disk.SetError(code, parameter), disk.errorParameter}));
+                  (std::tuple{disk.SetError(code, parameter), disk.ErrorParameter()}));
         EXPECT_EQ(0, ignoring.SetError(code, parameter));
     }
 }
@@ -70,7 +75,7 @@ Bytes Sector0(std::initializer_list<std::pair<std::size_t, const char*>> texts) 
 TEST(DiskTest, ClassifiesSectorZero) {
     using K = TableKind;
     // removable, sector 0, kind, its name, file system, signature valid
-    const std::tuple<bool, Bytes, TableKind, const char*, int, int> cases[] = {
+    const std::tuple<bool, Bytes, TableKind, const char*, int, bool> cases[] = {
         {false, Sector0({{0, "\x33\xC0"}, {510, "\x55\x55"}}), K::Mbr, "MBR", 0, 0},
         {false, Sector0({{0, "\xEB\x58"}, {82, "FAT32"}}), K::BootSector, "BootSector", 0, 1},
         {true, Sector0({{0, "\xEB\x52"}, {3, "NTFS"}}), K::SuperFloppy, "SuperFloppy", 1, 1},
@@ -86,8 +91,8 @@ TEST(DiskTest, ClassifiesSectorZero) {
         if (removable) drive.geometry->mediaType = kRemovableMedia;
         mDisk disk(fake, 0, false);
         EXPECT_EQ(std::tuple(kind, std::string(name), fs, valid, 0),
-                  std::tuple(disk.tableKind, disk.tableKindName, static_cast<int>(disk.superFloppyFs),
-                             disk.signatureValid, disk.GetError()));
+                  std::tuple(disk.Kind(), std::string(disk.KindName()), static_cast<int>(disk.SuperFloppy()),
+                             disk.SignatureValid(), disk.GetError()));
     }
 }
 
@@ -118,12 +123,14 @@ TEST(DiskTest, SizeAndSectorZeroOfADrive) {
         EXPECT_EQ(std::tuple(medium ? 10u : 0u, c.sectors, c.bytes, !medium,
                              medium ? c.basic->mediaType : kRemovableMedia,
                              whole ? TableKind::Mbr : TableKind::None, 0),
-                  std::tuple(disk.cylinders, disk.totalSectors, disk.totalBytes, disk.notReady == 1,
-                             disk.mediaType, disk.tableKind, disk.GetError()));
-        EXPECT_TRUE(whole || (disk.sector0 == std::array<std::uint8_t, 512>{}));
+                  std::tuple(disk.Geometry().cylinders, disk.TotalSectors(), disk.TotalBytes(),
+                             disk.NotReady(), disk.MediaType(), disk.Kind(), disk.GetError()));
+        EXPECT_TRUE(whole || (disk.Sector0() == Sector{}));
     }
 }
 
+// Every transfer goes through the device at the sector asked for; a new
+// sector 0 becomes the copy only once it is on the disk.
 TEST(DiskTest, SectorWritesAndRefusedWrites) {
     FakePlatform fake;
     FakeFile& drive = Drive(fake);
@@ -131,13 +138,67 @@ TEST(DiskTest, SectorWritesAndRefusedWrites) {
     Bytes expected = drive.data;
     const Bytes buffer(1024, 0x42);
     std::copy(buffer.begin(), buffer.end(), expected.begin() + 4 * 512);
-    expected[0] = disk.sector0[0] = 0x31;
-    EXPECT_EQ((std::array{0, 0}), (std::array{disk.WriteSector0(), disk.WriteSectors(4, 2, buffer.data())}));
+    Sector zero = disk.Sector0();
+    zero[0] = expected[0] = 0x31;
+    EXPECT_EQ((std::array{0, 0}),
+              (std::array{disk.WriteSector0(zero), disk.WriteSectors(buffer.data(), 4, 2)}));
     EXPECT_EQ("", test::DiffSectors(expected, drive.data, 0, 8));
-    drive.failWriteAt = {9 * 512 + 100};
-    EXPECT_EQ(std::tuple(505, 505), (std::tuple{disk.WriteSectors(8, 2, buffer.data()), disk.GetError()}));
+    EXPECT_EQ(0x31, disk.Sector0()[0]);
+    EXPECT_TRUE(disk.Flush());
+    EXPECT_EQ(1, drive.flushCount);
+
+    drive.tearWriteAt = {9 * 512 + 100};  // the first 612 bytes land, then the write fails
+    EXPECT_EQ(std::tuple(505, 505), (std::tuple{disk.WriteSectors(buffer.data(), 8, 2), disk.GetError()}));
+    std::copy_n(buffer.begin(), 612, expected.begin() + 8 * 512);
     EXPECT_EQ("", test::DiffSectors(expected, drive.data, 8, 2));
-    EXPECT_EQ(506, disk.ReadSector(100, expected.data()));  // returned, not recorded
+    zero[0] = 0x77;
+    drive.failWriteAt = {0};
+    EXPECT_EQ(505, disk.WriteSector0(zero));
+    EXPECT_EQ(0x31, disk.Sector0()[0]);
+    EXPECT_EQ(506, disk.ReadSectors(expected.data(), 100, 1));  // returned, not recorded
+    EXPECT_EQ((std::vector<FakeWrite>{{DrivePath(0), 0, 512, 512, true},
+                                      {DrivePath(0), 2048, 1024, 1024, true},
+                                      {DrivePath(0), 4096, 1024, 612, false},
+                                      {DrivePath(0), 0, 512, 0, false}}),
+              fake.writes);
+}
+
+// A reader that hands back a table of two partitions, the second active, with
+// the problem it was given, and remembers what it was given.
+struct CannedTable : PartitionTable {
+    explicit CannedTable(int problem) : problem(problem) {
+        for (int i = 0; i < 2; ++i) parts[i].active = i;
+    }
+    std::int32_t PartitionCount(int kind) const override { return kind == 1 ? 0 : 2; }
+    mPart* GetPartition(int n, bool) override { return n >= 1 && n <= 2 ? &parts[n - 1] : nullptr; }
+    int Problem() const override { return problem; }
+    int problem;
+    mPart parts[2];
+};
+
+TEST(DiskTest, AppliesWhatTheTableReaderFound) {
+    for (const int problem : {0, 513}) {
+        FakePlatform fake;
+        FakeFile& drive = Drive(fake);
+        drive.geometry->mediaType = kRemovableMedia;
+        drive.layoutEx = DriveLayoutAnswer{0, {{true, 0x07, 512, 1024}}};
+        std::vector<TableSource> seen;
+        TableReaders readers;
+        readers.mbr = [&seen, problem](const TableSource& source) {
+            seen.push_back(source);
+            return std::make_unique<CannedTable>(problem);
+        };
+        mDisk disk(fake, 0, false, readers);
+        EXPECT_EQ(std::tuple(problem, problem ? -1 : 2, !problem),
+                  std::tuple(disk.GetError(), disk.ActivePartition(), disk.TableValid()));
+        ASSERT_EQ(seen.size(), 1u);
+        // The reader reads the disk's sectors through the source.
+        Sector first{};
+        EXPECT_TRUE(seen[0].read(0, first.data()) && first == disk.Sector0());
+        EXPECT_EQ(std::tuple(100ull, true, true, 0x07, 1),
+                  std::tuple(seen[0].totalSectors, seen[0].removable, seen[0].layout.has_value(),
+                             seen[0].layout->slots[0].type, seen[0].layout->slots[0].present));
+    }
 }
 
 TEST(DiskTest, LbaToChs) {

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cinttypes>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "base/text.h"
-#include "disk/disk.h"
-#include "support/fake_platform.h"
 #include "support/images.h"
 
 namespace partam {
@@ -19,7 +19,7 @@ using test::EntrySpec;
 using test::MakeMbr;
 using Lines = std::vector<std::string>;
 
-constexpr std::uint64_t kDriveSectors = 8192;
+constexpr std::uint32_t kDriveSectors = 8192;
 constexpr std::uint32_t kExtended = 2048;  // start of the extended partition
 
 // One line per record, so that a whole list compares at once.
@@ -36,17 +36,34 @@ Lines DescribeAll(const Records& records) {
     return out;
 }
 
+// A disk image held in memory, read through a table source as the disk
+// object would hand it over.
 class PartitionListTest : public ::testing::Test {
 protected:
-    FakePlatform fake;
-    FakeFile& drive = fake.AddDrive(0, kDriveSectors);
-    std::unique_ptr<mDisk> disk;
+    Bytes image = Bytes(512, 0);
+    std::set<std::uint64_t> unreadable;
+    std::uint64_t diskSectors = kDriveSectors;
+    bool removable = false;
+    std::optional<DriveLayout> layout;
+    BootFileSystem superFloppy = BootFileSystem::None;
+    std::unique_ptr<PartitionList> list;
 
-    PartitionList& Open() {
-        disk = std::make_unique<mDisk>(fake, 0, false, TableReaders{ReadMbrTable, {}});
-        return dynamic_cast<PartitionList&>(*disk->partitions);
+    PartitionList& Open(const MbrReadLimits& limits = {}) {
+        TableSource source;
+        source.read = [this](std::uint64_t lba, std::uint8_t* sector) {
+            if (unreadable.count(lba) || (lba + 1) * 512 > image.size()) return false;
+            std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(lba * 512), 512, sector);
+            return true;
+        };
+        std::copy_n(image.begin(), 512, source.sector0.begin());
+        source.totalSectors = diskSectors;
+        source.removable = removable;
+        source.layout = layout;
+        source.superFloppy = superFloppy;
+        list = ReadMbrTable(source, limits);
+        return *list;
     }
-    void Put(std::uint64_t lba, const Bytes& sector) { test::PutSector(drive.data, lba, sector); }
+    void Put(std::uint64_t lba, const Bytes& sector) { test::PutSector(image, lba, sector); }
     // An EBR: its logical partition and the link to the next one (0: none).
     void PutEbr(std::uint64_t lba, EntrySpec logical, std::uint32_t link) {
         Put(lba, MakeMbr({logical, link ? EntrySpec{0, 0x05, link, 16} : EntrySpec{}}, 0, true, false));
@@ -59,12 +76,12 @@ TEST_F(PartitionListTest, PrimarySlotsAndTheirOrder) {
     PartitionList& list = Open();
     const Lines asRead{"P1 s1 0x07 NTFS 300+10 5120", "P2 s2 0x11 DOS 100+10 5120 A H",
                        "P3 s3 0x87 UNKNWN 200+1 512"};
-    EXPECT_EQ(DescribeAll(list.records), asRead);
-    EXPECT_EQ(list.sorted, 0);
+    EXPECT_EQ(DescribeAll(list.Records()), asRead);
+    EXPECT_EQ(list.Sorted(), 0);
     std::vector<mPart*> ascending;  // a copy: the records stay as read
     EXPECT_EQ(list.CheckOrder(&ascending), 0);
     EXPECT_EQ(DescribeAll(ascending), (Lines{asRead[1], asRead[2], asRead[0]}));
-    EXPECT_EQ(DescribeAll(list.records), asRead);
+    EXPECT_EQ(DescribeAll(list.Records()), asRead);
 
     // Equal starts stay in position order and count as sorted.
     Put(0, MakeMbr({{0, 0x07, 2048, 1}, {0, 0x83, 2048, 1}}));
@@ -82,7 +99,8 @@ TEST_F(PartitionListTest, BootTextIsNotATable) {
     for (const auto& [t, valid] : cases) {
         Put(0, MakeMbr({{0, t[0], 1, 1}, {0, t[1], 2, 1}, {0, t[2], 3, 1}, {0, t[3], 4, 1}}));
         EXPECT_EQ(Open().PartitionCount(0), 4);
-        EXPECT_EQ(disk->GetError(), valid ? 0 : 513);
+        EXPECT_EQ(std::tuple(list->Problem(), list->Findings()),
+                  std::tuple(valid ? 0 : 513, valid ? 0u : kFindingBootText));
     }
 }
 
@@ -95,7 +113,7 @@ TEST_F(PartitionListTest, ExtendedPartitionNumbering) {
     PutEbr(kExtended + 3000, {0, 0x0B, 10, 20}, 0);
     PutEbr(kExtended + 4000, {0, 0x83, 1, 1}, 0);
     PartitionList& list = Open();
-    EXPECT_EQ(DescribeAll(list.records),
+    EXPECT_EQ(DescribeAll(list.Records()),
               (Lines{"P1 s0 0x0F EXTEND 2048+4000 2048000", "L1 s0 0x07 NTFS 2111+500 256000",
                      "L2 s0 0x06 FAT16B 4294970088+7 3584 A", "L3 s0 0x0B FAT32 5058+20 10240",
                      "P2 s1 0x07 NTFS 8000+100 51200"}));
@@ -105,70 +123,113 @@ TEST_F(PartitionListTest, ExtendedPartitionNumbering) {
     EXPECT_EQ(list.GetPartition(2, false)->start, 8000u);  // primary 2
     for (auto [number, byPosition] : {std::pair{3, false}, {0, true}, {6, true}})
         EXPECT_EQ(list.GetPartition(number, byPosition), nullptr) << number;
-    EXPECT_EQ(disk->activePartition, 3);
+    EXPECT_EQ(list.Problem(), 0);
 }
 
 // A walk that must stop: EBRs at the extended start + offset, each with a
 // one-sector logical of the given type 63 sectors in (0: an empty slot).
+// Every walk that ends anywhere but at the end of the chain is a finding.
 TEST_F(PartitionListTest, ExtendedChainWalkEnds) {
     const struct {
         const char* what;
         std::vector<std::array<std::uint32_t, 3>> ebrs;  // offset, type, link
         std::uint32_t unreadable;                        // an offset; 0: none
         std::vector<std::uint64_t> logicalStarts;
-    } cases[] = {{"a loop", {{0, 0x07, 10}, {10, 0x0C, 1}, {1, 0, 10}}, 0, {2111, 2121}},
-                 {"an empty slot is passed", {{0, 0, 10}, {10, 0x07, 0}}, 0, {2121}},
-                 {"an unreadable EBR", {{0, 0x07, 10}, {10, 0x07, 0}}, 10, {2111}},
-                 {"beyond the disk", {{0, 0x07, kDriveSectors}, {kDriveSectors, 0x07, 0}}, 0, {2111}}};
+        std::uint32_t findings;
+    } cases[] = {
+        {"a loop", {{0, 0x07, 10}, {10, 0x0C, 1}, {1, 0, 10}}, 0, {2111, 2121}, kFindingChainLoop},
+        {"an empty slot is passed", {{0, 0, 10}, {10, 0x07, 0}}, 0, {2121}, 0},
+        {"an unreadable EBR", {{0, 0x07, 10}, {10, 0x07, 0}}, 10, {2111}, kFindingChainUnreadable},
+        {"beyond the disk",
+         {{0, 0x07, kDriveSectors}, {kDriveSectors, 0x07, 0}},
+         0,
+         {2111},
+         kFindingChainOutside},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        drive.data.assign(2 * kDriveSectors * 512, 0);  // room past the size the drive reports
-        drive.failReadAt.clear();
-        if (c.unreadable) drive.failReadAt.insert((kExtended + c.unreadable) * 512);
+        image.assign(2 * kDriveSectors * 512, 0);  // room past the size the disk reports
+        unreadable.clear();
+        if (c.unreadable) unreadable.insert(kExtended + c.unreadable);
         Put(0, MakeMbr({{0, 0x05, kExtended, 5000}, {0, 0x07, 7900, 100}}));
         for (const auto& [offset, type, link] : c.ebrs)
             PutEbr(kExtended + offset, {0, static_cast<std::uint8_t>(type), 63, 1}, link);
         PartitionList& list = Open();
         std::vector<std::uint64_t> starts;
-        for (const auto& r : list.records)
+        for (const auto& r : list.Records())
             if (!r->isPrimary) starts.push_back(r->start);
         EXPECT_EQ(starts, c.logicalStarts);
-        EXPECT_EQ(Describe(*list.records.back()), "P2 s1 0x07 NTFS 7900+100 51200");
+        EXPECT_EQ(Describe(*list.Records().back()), "P2 s1 0x07 NTFS 7900+100 51200");
+        EXPECT_EQ(std::tuple(list.Findings(), list.Problem()), std::tuple(c.findings, c.findings ? 513 : 0));
     }
 }
 
-TEST_F(PartitionListTest, ChainPastTheBoundIsCut) {
-    Put(0, MakeMbr({{0, 0x1F, kExtended, 5000}}));
-    const std::uint32_t count = kMaxExtendedChain + 4;
+// A long chain is read whole; one past the longest followed is cut and the
+// table counts as corrupt.
+TEST_F(PartitionListTest, LongChainsAndTheBound) {
+    diskSectors = 1 << 20;
+    Put(0, MakeMbr({{0, 0x1F, kExtended, 900000}}));
+    const std::uint32_t count = 5000;
     for (std::uint32_t k = 0; k < count; ++k)
-        PutEbr(kExtended + k, {0, 0x83, 1, 1}, k + 1 < count ? k + 1 : 0);
-    EXPECT_EQ(Describe(*Open().records.back()), "L4096 s0 0x83 Linux 6144+1 512");
+        PutEbr(kExtended + 2 * k, {0, 0x83, 1, 1}, k + 1 < count ? 2 * (k + 1) : 0);
+    const PartitionList& whole = Open();
+    EXPECT_EQ(std::tuple(Describe(*whole.Records().back()), whole.Findings(), whole.PartitionCount(2)),
+              std::tuple(std::string("L5000 s0 0x83 Linux 12047+1 512"), 0u, 5001));
+    const PartitionList& cut = Open({.maxChain = 4999});
+    EXPECT_EQ(
+        std::tuple(Describe(*cut.Records().back()), cut.Findings()),
+        std::tuple(std::string("L4999 s0 0x83 Linux 12045+1 512"), std::uint32_t{kFindingChainTooLong}));
 }
 
+// Each extended partition is followed by its own chain, numbered on from the
+// last, and the counts hold them all.
+TEST_F(PartitionListTest, TwoExtendedPartitions) {
+    Put(0, MakeMbr({{0, 0x0F, 1000, 1000}, {0, 0x07, 2000, 100}, {0, 0x05, 3000, 1000}}));
+    PutEbr(1000, {0, 0x83, 63, 10}, 100);
+    PutEbr(1100, {0, 0x82, 63, 10}, 0);
+    PutEbr(3000, {0, 0x0B, 63, 10}, 0);
+    PartitionList& list = Open();
+    EXPECT_EQ(DescribeAll(list.Records()),
+              (Lines{"P1 s0 0x0F EXTEND 1000+1000 512000", "L1 s0 0x83 Linux 1063+10 5120",
+                     "L2 s0 0x82 LxSwap 1163+10 5120", "P2 s1 0x07 NTFS 2000+100 51200",
+                     "P3 s2 0x05 EXTEND 3000+1000 512000", "L3 s0 0x0B FAT32 3063+10 5120"}));
+    EXPECT_EQ((std::array{list.PartitionCount(0), list.PartitionCount(1), list.PartitionCount(2)}),
+              (std::array{3, 3, 6}));
+}
+
+// The system's view of a removable disk's slots is taken over the bytes;
+// a slot whose type differs from it is a finding.
 TEST_F(PartitionListTest, RemovableMediaTakesTheSystemsView) {
-    drive.geometry->mediaType = kRemovableMedia;
-    drive.layoutEx = {0,
-                      {{true, 0x0B, 2048 * 512, 1000 * 512, 1, 2048, true}, {true, 0x83, 4096 * 512, 5220}}};
+    removable = true;
+    layout = DriveLayout(0, kNoFile);
+    layout->slots[0] = {1, 0x0B, 2048 * 512, 1000 * 512, 1, 2048, 1};
+    layout->slots[1] = {1, 0x83, 4096 * 512, 5220, 2, 0, 0};
     Put(0, MakeMbr({{0, 0x0C, 2048, 999}, {0x80, 0x83, 4000, 7}, {0, 0x07, 6000, 1}}));
     PartitionList& list = Open();
-    EXPECT_EQ(DescribeAll(list.records),
+    EXPECT_EQ(DescribeAll(list.Records()),
               (Lines{"P1 s0 0x0B FAT32 2048+1000 512000 A", "P2 s1 0x83 Linux 4096+10 5220 A"}));
-    EXPECT_EQ(list.records[0]->entry.TypeByte(), 0x0B);
-    EXPECT_EQ(disk->tableValid, 0);
+    EXPECT_EQ(list.Records()[0]->entry.TypeByte(), 0x0B);
+    EXPECT_EQ(list.Findings(), std::uint32_t{kFindingRemovableType});
+    layout.reset();  // no view: nothing is present
+    EXPECT_EQ(DescribeAll(Open().Records()), Lines{});
 
     // A super-floppy: one partition whose type follows from the filesystem.
-    drive.layoutEx = {0, {{true, 0x07, 0, 8192 * 512}}};
-    Bytes boot(512, 0);
-    std::copy_n("\xEB\x52\x90NTFS", 7, boot.begin());
-    Put(0, boot);
-    EXPECT_EQ(DescribeAll(Open().records), (Lines{"P1 s0 0x07 NTFS 0+8192 4194304"}));
-    drive.layoutEx.reset();
-    drive.layout.reset();
-    EXPECT_EQ(DescribeAll(Open().records), Lines{});
+    superFloppy = BootFileSystem::Ntfs;
+    layout = DriveLayout(0, kNoFile);
+    layout->slots[0] = {1, 0x07, 0, 8192 * 512};
+    EXPECT_EQ(DescribeAll(Open().Records()), (Lines{"P1 s0 0x07 NTFS 0+8192 4194304"}));
+    layout.reset();
+    EXPECT_EQ(DescribeAll(Open().Records()), Lines{});
+}
 
-    drive.geometry.reset();  // no medium: one placeholder that counts as nothing
-    EXPECT_EQ(DescribeAll(Open().records), (Lines{"L0 s0 0x00  0+0 0"}));
-    EXPECT_EQ(disk->partitions->PartitionCount(2), 0);
+TEST_F(PartitionListTest, NoMediumIsOnePlaceholder) {
+    Put(0, MakeMbr({{0, 0x07, 63, 100}}));
+    TableSource source;
+    source.mediaPresent = false;
+    std::copy_n(image.begin(), 512, source.sector0.begin());
+    const auto placeholder = ReadMbrTable(source);
+    EXPECT_EQ(DescribeAll(placeholder->Records()), (Lines{"L0 s0 0x00  0+0 0"}));
+    EXPECT_EQ(placeholder->PartitionCount(2), 0);
 }
 
 TEST(PartitionRecord, SetTypeAndBuildFromLayout) {

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "base/text.h"
 #include "mbr/partition_list.h"
 #include "support/fake_platform.h"
 #include "support/images.h"
@@ -29,7 +30,7 @@ FakeFile& AddImageDrive(FakePlatform& platform, int n, Bytes image, std::uint64_
 struct ListingRun {
     // The disk object counts the drives when it is made: add them first.
     mDisk& Disk() {
-        if (!disk) disk = std::make_unique<mDisk>(platform, 0, false, TableReaders{ReadMbrTable, {}});
+        if (!disk) disk = std::make_unique<mDisk>(platform, 0, false, TableReaders{MbrTableReader(), {}});
         return *disk;
     }
     // What f writes with a report context in a frame style.
@@ -144,24 +145,32 @@ TEST(ListingTest, SelectsDisksAndSkipsThoseNotReady) {
                                        1));
 }
 
+// Each extended partition is followed by its own chain, and only under
+// /extended (or /logical).
 TEST(ListingTest, LogicalPartitionsOnlyWithExtended) {
     const std::string primaries =
         R"(│ 1   1  07-NTFS   500K  Yes  No              63          1,000    <None>     │
 │ 2   2  0F-EXTEND 4.0M  No   No           2,048          8,192    <None>     │
+│ 3   3  05-EXTEND 1.0M  No   No          10,240          2,048    <None>     │
 )";
-    const std::string logicals =
-        R"(│ L1  -  07-NTFS   1.0M  No   No           2,111          2,000    <None>     │
+    const std::string withLogicals =
+        R"(│ 1   1  07-NTFS   500K  Yes  No              63          1,000    <None>     │
+│ 2   2  0F-EXTEND 4.0M  No   No           2,048          8,192    <None>     │
+│ L1  -  07-NTFS   1.0M  No   No           2,111          2,000    <None>     │
 │ L2  -  83-Linux  1.0M  No   No           6,207          2,000    <None>     │
+│ 3   3  05-EXTEND 1.0M  No   No          10,240          2,048    <None>     │
+│ L3  -  0B-FAT32  500K  No   No          10,303          1,000    <None>     │
 )";
-    Bytes image = MakeMbr({{0x80, 0x07, 63, 1000}, {0, 0x0F, 2048, 8192}});
+    Bytes image = MakeMbr({{0x80, 0x07, 63, 1000}, {0, 0x0F, 2048, 8192}, {0, 0x05, 10240, 2048}});
     PutSector(image, 2048, MakeMbr({{0, 0x07, 63, 2000}, {0, 0x05, 4096, 2063}}, 0, true, false));
     PutSector(image, 6144, MakeMbr({{0, 0x83, 63, 2000}}, 0, true, false));
+    PutSector(image, 10240, MakeMbr({{0, 0x0B, 63, 1000}}, 0, true, false));
     ListingRun run;
     AddImageDrive(run.platform, 0, image);
     ListingOptions options;
     EXPECT_EQ(RowsOf(run.Show(options)), InStyle(primaries + kBottom, 1));
     options.extendedOnly = true;
-    EXPECT_EQ(RowsOf(run.Show(options)), InStyle(primaries + logicals + kBottom, 1));
+    EXPECT_EQ(RowsOf(run.Show(options)), InStyle(withLogicals + kBottom, 1));
 }
 
 TEST(ListingTest, CorruptTableListsWhatWasReadThenWarns) {
@@ -181,24 +190,26 @@ TEST(ListingTest, CorruptTableListsWhatWasReadThenWarns) {
                 1));
 }
 
-// Free space shows before a first partition past sector 64, between two
-// partitions more than one sector apart, and after the last one.
+// A free-space row shows a real free region: from sector 63 to the lowest
+// partition, and from the end of each primary to the next start or the
+// disk's end; one sector counts, numbers are shown whole.
 TEST(ListingTest, FreeSpaceRows) {
-    const std::string rows[] = {
-        "  Freespace        992K                       63          1,984                \n",
-        "  Freespace        512B                       63              1                \n",
-        "  Freespace        512B                    3,049              1                \n",
-        "  Freespace        3.4M                    3,049          6,951                \n",
+    const auto row = [](const char* size, const char* start, const char* count) {
+        return Format("  Freespace        %s            %13s %14s                \n", size, start, count);
     };
+    const std::string front = row("992K", "63", "1,985");
     const std::tuple<std::vector<EntrySpec>, std::uint64_t, std::string> cases[] = {
-        {{{0, 7, 2048, 1000}}, 3049, rows[0]},
-        {{{0, 7, 63, 1000}}, 1064, ""},
-        {{{0, 7, 64, 1000}}, 1065, ""},
-        {{{0, 7, 65, 1000}}, 1066, rows[1]},
-        {{{0, 7, 2048, 1000}, {0, 7, 3048, 1000}}, 4049, rows[0]},
-        {{{0, 7, 2048, 1000}, {0, 7, 3049, 1000}}, 4050, rows[0]},
-        {{{0, 7, 2048, 1000}, {0, 7, 3050, 1000}}, 4051, rows[0] + rows[2]},
-        {{{0, 7, 2048, 1000}}, 10000, rows[0] + rows[3]},
+        {{{0, 7, 2048, 1000}}, 3048, front},
+        {{{0, 7, 63, 1000}}, 1063, ""},
+        {{{0, 7, 64, 1000}}, 1064, row("512B", "63", "1")},
+        {{{0, 7, 2048, 1000}, {0, 7, 3048, 1000}}, 4048, front},
+        {{{0, 7, 2048, 1000}, {0, 7, 3049, 1000}}, 4049, front + row("512B", "3,048", "1")},
+        {{{0, 7, 2048, 1000}}, 10000, front + row("3.4M", "3,048", "6,952")},
+        {{{0, 7, 2048, 10000}}, 5000, front},  // an entry past the disk's end leaves no region after it
+        {{{0, 7, 5000, 1000}, {0, 7, 2048, 1000}},
+         8000,
+         front + row("1.0M", "6,000", "2,000") + row("976K", "3,048", "1,952")},
+        {{{0, 7, 2048, 0xFFFFFFFF}}, 6442450944ull, front + row("1.0T", "4,294,969,343", "2,147,481,601")},
     };
     for (const auto& [slots, diskSectors, expected] : cases) {
         ListingRun run;
@@ -229,8 +240,7 @@ TEST(ListingTest, CodePageTableFollowsTheLastDiskWithoutTheControlLine) {
 }
 
 TEST(ListingRowsTest, PartitionRowsFramedAndForTheBackupDisplay) {
-    // The disk has primary 1 with the letter C. Only the low 32 bits of a
-    // place are shown.
+    // Only the low 32 bits of a place are shown.
     const struct {
         int number, mode;
         std::uint64_t start, sectors;
@@ -240,29 +250,24 @@ TEST(ListingRowsTest, PartitionRowsFramedAndForTheBackupDisplay) {
         int isPrimary, active, hidden;
         char letter;
         const char* label;
-        bool virtualDisk;
         std::string expected;
     } cases[] = {
-        {1, 0, 2048, 204800, 7, "NTFS", 1, 0, 1, 1, 0, 0, "SYSTEM", false,
+        {1, 0, 2048, 204800, 7, "NTFS", 1, 0, 1, 1, 0, 'C', "SYSTEM",
          "  1   1  07-NTFS   100M  Yes  No           2,048        204,800 C: SYSTEM      \n"},
-        {2, 0, 2048, 204800, 0x17, "NTFS", 4, 3, 1, 0, 1, 0, "ABCDEFGHIJKLMN", false,
+        {2, 0, 2048, 204800, 0x17, "NTFS", 4, 3, 1, 0, 1, 0, "ABCDEFGHIJKLMN",
          "  4   4  17-NTFS   100M  No   Yes          2,048        204,800    ABCDEFGHIJK \n"},
-        {1, 0, 2048, 204800, 7, "EXTENDED", 1, 0, 1, 1, 0, 0, "", true,
-         "  1   1  07-EXTEND 100M  Yes  No           2,048        204,800 NA <None>      \n"},
-        {5, 0, 2048, 204800, 7, "NTFS", 3, 0, 0, 0, 0, 'F', "", false,
+        {5, 0, 2048, 204800, 7, "NTFS", 3, 0, 0, 0, 0, 'F', "",
          "  L3  -  07-NTFS   100M  No   No           2,048        204,800 F: <None>      \n"},
-        {10, 0, 2048, 204800, 7, "NTFS", 12, 0, 0, 0, 0, 0, "", false,
+        {10, 0, 2048, 204800, 7, "NTFS", 12, 0, 0, 0, 0, 0, "",
          " L12  -  07-NTFS   100M  No   No           2,048        204,800    <None>      \n"},
-        {1, 1, 2048, 204800, 7, "NTFS", 1, 0, 1, 1, 0, 0, "", false,
+        {1, 1, 2048, 204800, 7, "NTFS", 1, 0, 1, 1, 0, 0, "",
          "\n  1   1  07-NTFS    100M  Yes    No           2,048         204,800"},
-        {4, 1, 0x1FFFFFFFF, 3, 0x1C, "FAT32XL", 4, 2, 1, 0, 1, 0, "", false,
+        {4, 1, 0x1FFFFFFFF, 3, 0x1C, "FAT32XL", 4, 2, 1, 0, 1, 0, "",
          "\n  4   3  1C-FAT32XL 1.5K  No     Yes  4,294,967,295               3"},
     };
     for (const auto& c : cases) {
         ListingRun run;
         AddImageDrive(run.platform, 0, MakeMbr({{0x80, 0x07, 2048, 204800}, {0, 0x07, 206848, 1000}}));
-        run.Disk().GetPartition(1, false)->driveLetter = 'C';
-        run.Disk().isVirtual = c.virtualDisk;
         mPart p;
         std::tie(p.start, p.sectors, p.bytes, p.type, p.typeName) =
             std::tuple(c.start, c.sectors, c.sectors * 512, c.type, c.typeName);
@@ -284,8 +289,7 @@ TEST(ListingRowsTest, GptRowsAndDriveLetters) {
         ShowGptRow(
             r, 1,
             GptRow{1234567890123, 10737418240, "Microsoft Reserved Partition", "FAT32X", 1, "ABCDEFGHIJKL"});
-        r.disk.isVirtual = 1;
-        EXPECT_EQ(DriveLetterText(r, 1), "NA");
+        EXPECT_EQ(DriveLetterText(r, 2), "  ");  // no such partition
     }),
               " 12  Basic Data           NTFS           2048 100M  No  No   No      Data      \n"
               "  1  Microsoft Reserved   FAT32 1234567890123  10G  No  Yes  No   E: ABCDEFGHI \n");

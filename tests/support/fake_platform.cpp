@@ -31,6 +31,7 @@ FakeFile& FakePlatform::AddDrive(int driveNumber, std::uint64_t sectors) {
 
 FakeFile& FakePlatform::AddFile(const std::string& path, std::vector<std::uint8_t> data) {
     auto file = std::make_unique<FakeFile>();
+    file->path = path;
     file->data = std::move(data);
     FakeFile& ref = *file;
     files_[ToUpperAscii(path)] = std::move(file);
@@ -104,18 +105,21 @@ bool FakePlatform::WriteFile(FileId id, const void* buffer, std::uint32_t count,
     done = 0;
     Handle* h = Find(id);
     if (!h || !(h->access & kGenericWrite)) return false;
+    FakeWrite& log = writes.emplace_back(FakeWrite{h->file->path, h->position, count, 0, false});
     if (Touches(h->file->failWriteAt, h->position, count)) return false;
     auto& data = h->file->data;
-    if (h->file->isDrive) {
-        // A drive does not grow: writes past its end fail.
-        if (h->position + count > data.size()) return false;
-    } else if (h->position + count > data.size()) {
-        data.resize(h->position + count);
-    }
-    std::memcpy(data.data() + h->position, buffer, count);
-    h->position += count;
-    done = count;
-    return true;
+    // A drive does not grow: writes past its end fail.
+    if (h->file->isDrive && h->position + count > data.size()) return false;
+    std::uint32_t whole = count;
+    const auto tear = h->file->tearWriteAt.lower_bound(h->position);
+    if (tear != h->file->tearWriteAt.end() && *tear < h->position + count)
+        whole = static_cast<std::uint32_t>(*tear - h->position);
+    if (h->position + whole > data.size()) data.resize(h->position + whole);
+    std::memcpy(data.data() + h->position, buffer, whole);
+    h->position += whole;
+    done = log.done = whole;
+    log.ok = whole == count;
+    return log.ok;
 }
 
 bool FakePlatform::SeekFile(FileId id, std::int64_t offset, SeekOrigin origin) {
@@ -137,6 +141,13 @@ bool FakePlatform::FileSize(FileId id, std::uint64_t& size) {
 }
 
 void FakePlatform::CloseFile(FileId id) { handles_.erase(id); }
+
+bool FakePlatform::FlushFile(FileId id) {
+    Handle* h = Find(id);
+    if (!h) return false;
+    ++h->file->flushCount;
+    return true;
+}
 
 bool FakePlatform::PathExists(const std::string& path) {
     if (FindFile(path)) return true;

@@ -17,6 +17,7 @@ namespace partam {
 
 // One in-memory file or drive.
 struct FakeFile {
+    std::string path;  // as it was added
     std::vector<std::uint8_t> data;
     bool isDrive = false;
     // Scripted control-code answers; nothing means the query fails.
@@ -29,8 +30,22 @@ struct FakeFile {
     // Byte offsets whose reads or writes fail (a transfer touching one fails).
     std::set<std::uint64_t> failReadAt;
     std::set<std::uint64_t> failWriteAt;
+    // A write touching one of these offsets is torn there: the bytes before
+    // it reach the file, then the write fails.
+    std::set<std::uint64_t> tearWriteAt;
     bool failOpen = false;
     bool readOnly = false;
+    int flushCount = 0;
+};
+
+// One write that reached a file, whether it succeeded or not.
+struct FakeWrite {
+    std::string path;
+    std::uint64_t offset = 0;
+    std::uint32_t count = 0;
+    std::uint32_t done = 0;  // bytes that reached the file
+    bool ok = false;
+    friend bool operator==(const FakeWrite&, const FakeWrite&) = default;
 };
 
 class FakePlatform : public Platform {
@@ -65,6 +80,8 @@ public:
     std::vector<std::uint32_t> shutdownCalls;
     std::optional<std::string> failNumberFormat;  // the error text when set
     int keysRead = 0;
+    // Every write to any file, in the order they came.
+    std::vector<FakeWrite> writes;
 
     // --- Platform ----------------------------------------------------------
     FileId OpenFile(const std::string& path, std::uint32_t access, std::uint32_t share,
@@ -74,6 +91,7 @@ public:
     bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) override;
     bool FileSize(FileId file, std::uint64_t& size) override;
     void CloseFile(FileId file) override;
+    bool FlushFile(FileId file) override;
     bool PathExists(const std::string& path) override;
     bool GetDriveGeometry(FileId drive, DiskGeometry& out) override;
     bool GetDriveGeometryEx(FileId drive, std::uint64_t& diskSize) override;

@@ -195,6 +195,11 @@ void PosixPlatform::CloseFile(FileId file) {
     open_.erase(file);
 }
 
+bool PosixPlatform::FlushFile(FileId file) {
+    const OpenEntry* entry = Find(file);
+    return entry && ::fsync(entry->fd) == 0;
+}
+
 bool PosixPlatform::PathExists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;

@@ -155,6 +155,8 @@ void Win32Platform::CloseFile(FileId file) {
     open_.erase(file);
 }
 
+bool Win32Platform::FlushFile(FileId file) { return Find(file) && FlushFileBuffers(AsHandle(file)) != 0; }
+
 bool Win32Platform::PathExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -24,6 +24,7 @@ public:
     bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) override;
     bool FileSize(FileId file, std::uint64_t& size) override;
     void CloseFile(FileId file) override;
+    bool FlushFile(FileId file) override;
     bool PathExists(const std::string& path) override;
 
     bool GetDriveGeometry(FileId drive, DiskGeometry& out) override;

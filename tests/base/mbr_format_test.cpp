@@ -1,4 +1,4 @@
-#include "mbr/mbr_sector.h"
+#include "base/mbr_format.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ std::array<std::uint32_t, 3> Values(const Chs& c) { return {c.cylinder, c.head, 
 
 // Cylinder bits 8 and 9 travel in the top of the sector byte; wider values
 // keep their low bits when encoded.
-TEST(MbrSector, ChsBytes) {
+TEST(MbrFormat, ChsBytes) {
     const std::pair<Three, Chs> cases[] = {{{0xFE, 0xFF, 0xFF}, {1023, 254, 63}},
                                            {{0x05, 0x41, 0x02}, {258, 5, 1}},
                                            {{0x10, 0xC2, 0x07}, {775, 16, 2}}};
@@ -32,7 +32,7 @@ TEST(MbrSector, ChsBytes) {
     EXPECT_EQ(Values(LbaToChs(100, 65536, 65536)), Values({0, 0, 101}));
 }
 
-TEST(MbrSector, EntriesAndSlots) {
+TEST(MbrFormat, EntriesAndSlots) {
     const PartitionEntry e = MakeEntry(true, 0x07, {0, 32, 33}, {1023, 254, 63}, 2048, 0x01020304);
     EXPECT_EQ(e.bytes, (std::array<std::uint8_t, 16>{0x80, 0x20, 0x21, 0x00, 0x07, 0xFE, 0xFF, 0xFF, 0x00,
                                                      0x08, 0x00, 0x00, 0x04, 0x03, 0x02, 0x01}));

@@ -1,0 +1,28 @@
+// The branches of the commands: the work each row of the command table
+// names. A branch runs once the shared checks passed and the user agreed,
+// and ends by recording its outcome.
+#pragma once
+
+#include <functional>
+
+#include "cli/run.h"
+
+namespace partam {
+
+// /list and /tablist: the listing; both record success without a message.
+void ListBranch(RunContext& run);
+// /flashmbr changes nothing; it passes on the disk object's error state.
+void FlashMbrBranch(RunContext& run);
+// /create reports its refusals by throwing them.
+void CreateBranch(RunContext& run);
+
+// A command whose work is not part of this program yet. It touches no disk
+// and is refused (112), so a run never reports a success that did not
+// happen.
+void NotBuiltYet(RunContext& run);
+
+// Runs a branch that reports its refusals by throwing an MBRERRORS value and
+// records a caught refusal with command as the run's result.
+void RunCatchingRefusals(RunContext& run, CommandId command, const std::function<void()>& branch);
+
+}  // namespace partam

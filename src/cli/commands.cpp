@@ -1,0 +1,306 @@
+#include "cli/commands.h"
+
+#include <cstdint>
+
+#include "base/result_codes.h"
+#include "base/text.h"
+#include "cli/branches.h"
+
+namespace partam {
+
+namespace {
+
+// --- Prompt actions ---------------------------------------------------------
+
+std::string RepairPrompt(const PromptFacts& f) {
+    if (f.options.firstSector == 1) return Format("create a Windows %s MBR on disk %d", "XP", f.diskIndex);
+    if (f.options.firstSector == 2) return Format("create a Windows %s MBR on disk %d", "Win7", f.diskIndex);
+    return std::string();
+}
+
+std::string RestorePrompt(const PromptFacts& f) {
+    switch (f.options.area) {
+        case AreaKind::Gpt:
+            return "restore the GPT";
+        case AreaKind::Head:
+            return "restore the first head";
+        case AreaKind::Mbr:
+            return "restore the MBR";
+        default:
+            return "restore the specified sector";
+    }
+}
+
+std::string WipePrompt(const PromptFacts& f) {
+    switch (f.options.area) {
+        case AreaKind::Range:
+            return "wipe the specified range";
+        case AreaKind::Gpt:
+            return "wipe the GPT Table";
+        case AreaKind::Disk:
+            return "wipe the entire disk";
+        case AreaKind::Head:
+            return "wipe the first head";
+        case AreaKind::Mbr:
+            return "wipe the MBR";
+        default:
+            return "wipe the ";
+    }
+}
+
+std::string SortPrompt(const PromptFacts& f) {
+    return Format("sort the MBR entries on disk %d", f.diskIndex);
+}
+
+std::string ActivePrompt(const PromptFacts& f) {
+    const RunOptions& o = f.options;
+    const bool activate = o.command == CommandId::Active;
+    if (f.virtualDisk)
+        return Format("set the virtual disk partition %d %sctive", o.part, activate ? "a" : "ina");
+    const char* prefix = activate ? "A" : "Dea";
+    if (o.part >= 0) return Format("%sctivate partition %d on disk %d", prefix, o.part, f.diskIndex);
+    return Format("%sctivate all partitions on disk %d", prefix, f.diskIndex);
+}
+
+std::string HidePrompt(const PromptFacts& f) {
+    const RunOptions& o = f.options;
+    const bool hide = o.command == CommandId::Hide;
+    if (f.virtualDisk) return Format("%side virtual disk partition %d", hide ? "h" : "unh", o.part);
+    const char* prefix = hide ? "H" : "Unh";
+    if (o.part >= 0) return Format("%side partition %d on disk %d", prefix, o.part, f.diskIndex);
+    return Format("%side all partitions on disk %d", prefix, f.diskIndex);
+}
+
+std::string DeletePrompt(const PromptFacts& f) {
+    if (f.options.part >= 0) return Format("delete partition %d on disk %d", f.options.part, f.diskIndex);
+    return Format("delete all partitions on disk %d", f.diskIndex);
+}
+
+// The type is shown as typed; it is text, never a format.
+std::string TypePrompt(const PromptFacts& f) {
+    return Format("change the type of disk %d:Part %d to ", f.diskIndex, f.options.part) +
+           f.options.valueText;
+}
+
+std::string CopyPrompt(const PromptFacts&) { return "copy the selected sectors"; }
+std::string WriteStatusPrompt(const PromptFacts&) { return "write a new status flag"; }
+
+// --- Checks of a command's own parameters -----------------------------------
+
+void CopyCheck(RunContext& run) {
+    if (run.options.firstSector < 0)
+        RecordResult(run, CommandId::Copy, kMissingSource);
+    else if (run.options.lastSector < 0)
+        RecordResult(run, CommandId::Copy, kMissingTarget);
+}
+
+// --- Success messages and closing messages ----------------------------------
+
+std::string RepairSuccess(const RunOptions& o) {
+    return o.sector == 0 ? "MBR successfully repaired" : "Specified sectors successfully restored";
+}
+
+std::string WipeSuccess(const RunOptions& o) {
+    if (o.valueText == "mbr") return "MBR successfully cleared";
+    if (o.valueText == "head") return "Entire first head successfully cleared";
+    if (o.valueText == "disk") return "Disk successfully cleared";
+    return "Specified sectors successfully cleared";
+}
+
+const char* AreaName(AreaKind area) {
+    switch (area) {
+        case AreaKind::Vbr:
+            return "volume boot record";
+        case AreaKind::Gpt:
+            return "GPT";
+        case AreaKind::Disk:
+            return "disk";
+        case AreaKind::Head:
+            return "first head";
+        case AreaKind::Mbr:
+            return "MBR";
+        default:
+            return "specified sector range";
+    }
+}
+
+void SaveClosing(RunContext& run) {
+    run.Print(" The " + std::string(AreaName(run.options.area)) + " was successfully saved to " +
+              run.options.fileName + "\n");
+}
+
+void RestoreClosing(RunContext& run) {
+    run.Print(" The " + std::string(AreaName(run.options.area)) + " was successfully restored from " +
+              run.options.fileName + "\n");
+}
+
+void IsSortedClosing(RunContext& run) {
+    run.Printf(" Partition entries are %ssorted \n", run.options.entriesSorted == 0 ? "not " : "");
+}
+
+void StatusClosing(RunContext& run) {
+    run.Printf(" Status read successfully as %d  \n", run.options.statusByte);
+}
+
+void ReadSignatureClosing(RunContext& run) {
+    const RunOptions& o = run.options;
+    const std::uint8_t* s = o.signatureBytes;
+    if (o.silent)
+        run.Printf("%-2.2X%-2.2X%-2.2X%-2.2X", s[0], s[1], s[2], s[3]);
+    else
+        run.Printf(" Disk %d signature: 0x%-2.2X%-2.2X%-2.2X%-2.2X  \n", o.disk, s[0], s[1], s[2], s[3]);
+}
+
+void ReadVolumeIdClosing(RunContext& run) {
+    const RunOptions& o = run.options;
+    if (o.silent)
+        run.Print(o.volumeIdText);
+    else
+        run.Print(Format(" Disk %d Part %d VolumeID: ", o.disk, o.part) + o.volumeIdText + "  \n");
+}
+
+void SaysNothing(RunContext&) {}
+
+// --- The table ---------------------------------------------------------------
+
+using C = CommandId;
+using E = DiskEffect;
+using P = PartCheck;
+
+// Rows state only what differs from a command that reads, works on one
+// partition of one disk, asks nothing and has no message.
+const CommandRow kRows[] = {
+    {.id = C::Save, .branch = NotBuiltYet, .closing = SaveClosing},
+    {.id = C::Repair,
+     .partCheck = P::Never,
+     .effect = E::Writes,
+     .prompt = RepairPrompt,
+     .branch = NotBuiltYet,
+     .successOf = RepairSuccess},
+    {.id = C::Restore,
+     .effect = E::WritesAfterSafetyCopies,
+     .prompt = RestorePrompt,
+     .branch = NotBuiltYet,
+     .closing = RestoreClosing},
+    {.id = C::Show, .branch = NotBuiltYet, .closing = SaysNothing},
+    {.id = C::Wipe,
+     .effect = E::WritesAfterSafetyCopies,
+     .prompt = WipePrompt,
+     .branch = NotBuiltYet,
+     .successOf = WipeSuccess},
+    {.id = C::Sort,
+     .effect = E::WritesAfterSafetyCopies,
+     .prompt = SortPrompt,
+     .branch = NotBuiltYet,
+     .success = "Partition entries successfully sorted"},
+    {.id = C::IsSorted, .branch = NotBuiltYet, .closing = IsSortedClosing},
+    {.id = C::List,
+     .allDisks = true,
+     .partCheck = P::WhenGiven,
+     .branch = ListBranch,
+     .closing = SaysNothing},
+    {.id = C::TabList, .partCheck = P::WhenGiven, .branch = ListBranch},
+    {.id = C::Active,
+     .allDisks = true,
+     .effect = E::Writes,
+     .prompt = ActivePrompt,
+     .branch = NotBuiltYet,
+     .success = "Partition successfully set to active"},
+    {.id = C::Hide,
+     .allDisks = true,
+     .allParts = true,
+     .effect = E::WritesAfterSafetyCopies,
+     .prompt = HidePrompt,
+     .branch = NotBuiltYet,
+     .success = "Partition(s) successfully hidden"},
+    {.id = C::Inactive,
+     .allParts = true,
+     .effect = E::Writes,
+     .prompt = ActivePrompt,
+     .branch = NotBuiltYet,
+     .success = "Partition successfully set inactive"},
+    {.id = C::UnHide,
+     .allParts = true,
+     .effect = E::Writes,
+     .prompt = HidePrompt,
+     .branch = NotBuiltYet,
+     .success = "Partition(s) successfully unhidden"},
+    {.id = C::Del,
+     .allDisks = true,
+     .allParts = true,
+     .partCheck = P::Never,
+     .effect = E::WritesAfterSafetyCopies,
+     .prompt = DeletePrompt,
+     .branch = NotBuiltYet,
+     .success = "Partition successfully deleted"},
+    {.id = C::DeleteAll, .success = "All Partitions successfully deleted"},
+    {.id = C::Type,
+     .effect = E::Writes,
+     .prompt = TypePrompt,
+     .branch = NotBuiltYet,
+     .success = "Partition type successfully changed"},
+    {.id = C::Copy,
+     .effect = E::Writes,
+     .prompt = CopyPrompt,
+     .precheck = CopyCheck,
+     .branch = NotBuiltYet,
+     .success = "Sector was successfully copied"},
+    {.id = C::WriteIni, .branch = NotBuiltYet, .success = "MBR information was successfully written to %s"},
+    {.id = C::BootMenu,
+     .effect = E::Writes,
+     .branch = NotBuiltYet,
+     .success = "\n Partition %s successfully set to active"},
+    {.id = C::Status, .branch = NotBuiltYet, .closing = StatusClosing},
+    {.id = C::WriteStatus,
+     .effect = E::Writes,
+     .prompt = WriteStatusPrompt,
+     .branch = NotBuiltYet,
+     .success = "Status written successfully"},
+    {.id = C::Create,
+     .partCheck = P::Never,
+     .effect = E::Writes,
+     .branch = CreateBranch,
+     .success = "Partition created successfully"},
+    {.id = C::Format, .effect = E::Writes, .branch = NotBuiltYet},
+    {.id = C::FlashMBR, .branch = FlashMbrBranch},
+    {.id = C::Signature, .effect = E::Writes, .branch = NotBuiltYet},
+    {.id = C::ReadSignature, .closing = ReadSignatureClosing},
+    {.id = C::WriteSignature, .success = "Disk signature was successfully updated"},
+    {.id = C::GenerateSignature, .success = "Disk signature was successfully generated"},
+    {.id = C::ZeroSignature, .success = "Disk signature was successfully Zeroed out"},
+    {.id = C::VolumeID, .branch = NotBuiltYet},
+    {.id = C::ReadVolumeID, .closing = ReadVolumeIdClosing},
+    {.id = C::Info, .branch = NotBuiltYet},
+    {.id = C::DiskCount, .partCheck = P::WhenGiven},
+    {.id = C::PartCount, .partCheck = P::WhenGiven},
+    {.id = C::IsFixed, .partCheck = P::WhenGiven},
+};
+
+const CommandRow kNoCommand{};
+
+}  // namespace
+
+std::span<const CommandRow> CommandRows() { return kRows; }
+
+const CommandRow& CommandRowOf(CommandId id) {
+    for (const CommandRow& row : kRows)
+        if (row.id == id) return row;
+    return kNoCommand;
+}
+
+std::string PromptAction(const RunContext& run) {
+    const CommandRow& row = CommandRowOf(run.options.command);
+    if (!row.prompt) return std::string();
+    const PromptFacts facts{run.options, run.disk ? run.disk->CurrentIndex() : 0,
+                            run.disk && run.disk->IsVirtual()};
+    return row.prompt(facts);
+}
+
+std::optional<std::string> SuccessText(const RunOptions& options, CommandId command) {
+    const CommandRow& row = CommandRowOf(command);
+    if (row.successOf) return row.successOf(options);
+    if (row.success) return std::string(row.success);
+    return std::nullopt;
+}
+
+}  // namespace partam

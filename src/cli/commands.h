@@ -1,0 +1,72 @@
+// What each command is, one row per command: how far it may reach, whether
+// it changes a disk, what it asks before it does, its branch and what it
+// says when it succeeded. The executor and the closing messages read only
+// this table; a new command is a new row and a branch.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+
+#include "cli/run.h"
+
+namespace partam {
+
+// When the executor refuses a partition number the selected disk lacks (106).
+enum class PartCheck {
+    Always,     // the command works on a partition
+    WhenGiven,  // only when /part= or /vol= named one: the command is about the disk
+    Never,      // the command checks the number itself
+};
+
+// What a command does to the disks.
+enum class DiskEffect {
+    ReadsOnly,
+    Writes,
+    // Writes in a way that can cost a table: every disk's MBR is copied
+    // aside first (the safety copies).
+    WritesAfterSafetyCopies,
+};
+
+// What a prompt is built from.
+struct PromptFacts {
+    const RunOptions& options;
+    int diskIndex;  // the disk selected when the prompt is asked
+    bool virtualDisk;
+};
+
+struct CommandRow {
+    CommandId id = CommandId::None;
+    bool allDisks = false;  // /disk=* allowed
+    bool allParts = false;  // /part=* allowed
+    PartCheck partCheck = PartCheck::Always;
+    DiskEffect effect = DiskEffect::ReadsOnly;
+    // The action of "Preparing to <action>, are you sure? (Y/N): "; no
+    // function, or an empty action, asks nothing.
+    std::string (*prompt)(const PromptFacts&) = nullptr;
+    // A check of the command's own parameters, after the shared ones and
+    // before the prompt; it records what it refuses.
+    void (*precheck)(RunContext&) = nullptr;
+    // The command's work; none for result variants and for the commands the
+    // driver answers through the exit code.
+    void (*branch)(RunContext&) = nullptr;
+    // The success message, shown when the run's message command is this one
+    // (a "%s" in it shows the run's value text); successOf chooses one by
+    // the options.
+    const char* success = nullptr;
+    std::string (*successOf)(const RunOptions&) = nullptr;
+    // A closing message of its own, shown instead when this is the run's
+    // command and it succeeded.
+    void (*closing)(RunContext&) = nullptr;
+};
+
+std::span<const CommandRow> CommandRows();
+// The row of a command; a row with no effect for an id without one.
+const CommandRow& CommandRowOf(CommandId id);
+
+// The prompt's action for the run's command on the selected disk.
+std::string PromptAction(const RunContext& run);
+// The success message of a command, before its "%s" is filled.
+std::optional<std::string> SuccessText(const RunOptions& options, CommandId command);
+
+}  // namespace partam
