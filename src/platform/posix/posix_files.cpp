@@ -1,7 +1,6 @@
 // Files and devices: plain POSIX descriptors with 64-bit offsets (also in
 // the 32-bit build), drive paths resolved to their device or image, and the
 // mount guard in front of every write to a block device.
-#define _FILE_OFFSET_BITS 64
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -19,6 +18,8 @@
 #include "platform/posix/mount_guard.h"
 #include "platform/posix/posix_platform.h"
 
+// The build sets _FILE_OFFSET_BITS=64 for every Linux target; without it a
+// 32-bit build would cut every offset past 2 GiB.
 static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit in every build");
 
 namespace partam::posix {
