@@ -102,6 +102,9 @@ public:
     virtual bool WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) = 0;
     virtual bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) = 0;
     virtual bool FileSize(FileId file, std::uint64_t& size) = 0;
+    // What was written through this handle is on the device, not only in
+    // the system's cache. False when that fails or the handle is unknown.
+    virtual bool FlushFile(FileId file) = 0;
     virtual void CloseFile(FileId file) = 0;
     // True when the path names an existing file or folder.
     virtual bool PathExists(const std::string& path) = 0;

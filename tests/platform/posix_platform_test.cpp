@@ -62,8 +62,10 @@ TEST(PosixFiles, OpensReadsAndWritesUpToSixtyFourBitOffsets) {
     EXPECT_EQ(ReadAt(p, f, -2048, SeekOrigin::End, 512), Bytes(512, 0));
     EXPECT_EQ(ReadAt(p, f, 0, SeekOrigin::Current, 1536), data);
     EXPECT_EQ(ReadAt(p, f, 3 * 512, SeekOrigin::Begin, 512), Bytes(512, 0));
+    EXPECT_TRUE(p.FlushFile(f));
     p.CloseFile(f);
-    EXPECT_FALSE(p.SeekFile(f, 0, SeekOrigin::Begin));  // a closed handle is refused, not reused
+    // A closed handle is refused, not reused.
+    EXPECT_FALSE(p.SeekFile(f, 0, SeekOrigin::Begin) || p.FlushFile(f));
 }
 
 // Two images, with an empty entry between them in the list, are drives 0 and 1.

@@ -136,6 +136,13 @@ bool FakePlatform::FileSize(FileId id, std::uint64_t& size) {
     return true;
 }
 
+bool FakePlatform::FlushFile(FileId id) {
+    Handle* h = Find(id);
+    if (!h) return false;
+    ++h->file->flushCount;
+    return true;
+}
+
 void FakePlatform::CloseFile(FileId id) { handles_.erase(id); }
 
 bool FakePlatform::PathExists(const std::string& path) {

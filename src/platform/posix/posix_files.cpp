@@ -187,6 +187,11 @@ bool PosixPlatform::FileSize(FileId file, std::uint64_t& size) {
     return entry && DeviceSize(*entry, size);
 }
 
+bool PosixPlatform::FlushFile(FileId file) {
+    const OpenEntry* entry = Find(file);
+    return entry && ::fsync(entry->fd) == 0;
+}
+
 void PosixPlatform::CloseFile(FileId file) {
     const OpenEntry* entry = Find(file);
     if (!entry) return;

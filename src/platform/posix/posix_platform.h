@@ -24,6 +24,7 @@ public:
     bool WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) override;
     bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) override;
     bool FileSize(FileId file, std::uint64_t& size) override;
+    bool FlushFile(FileId file) override;
     void CloseFile(FileId file) override;
     bool PathExists(const std::string& path) override;
 

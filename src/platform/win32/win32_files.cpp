@@ -149,6 +149,8 @@ bool Win32Platform::FileSize(FileId file, std::uint64_t& size) {
     return true;
 }
 
+bool Win32Platform::FlushFile(FileId file) { return Find(file) && FlushFileBuffers(AsHandle(file)) != 0; }
+
 void Win32Platform::CloseFile(FileId file) {
     if (!Find(file)) return;
     CloseHandle(AsHandle(file));
