@@ -1,6 +1,7 @@
-// PosixPlatform on files, on disk images standing in for drives, at its
-// console, whose standard input and output are pointed at files for the
-// length of a test, and the number formatting beneath its locale answer.
+// PosixPlatform on files, on disk images standing in for drives (also when
+// the list names a bad one), at its console, whose standard input, output
+// and error are pointed at files for the length of a test, and the number
+// formatting beneath its locale answer.
 #include "platform/posix/posix_platform.h"
 
 #include <fcntl.h>
@@ -68,7 +69,7 @@ TEST(PosixFiles, OpensReadsAndWritesUpToSixtyFourBitOffsets) {
     EXPECT_FALSE(p.SeekFile(f, 0, SeekOrigin::Begin) || p.FlushFile(f));
 }
 
-// Two images, with an empty entry between them in the list, are drives 0 and 1.
+// Two images, the second in a subfolder, are drives 0 and 1.
 TEST(PosixDrives, ImagesStandInForDrivesAndNeverGrowNorShrink) {
     ScratchFolder dir;
     Bytes image;
@@ -76,7 +77,7 @@ TEST(PosixDrives, ImagesStandInForDrivesAndNeverGrowNorShrink) {
     test::PutSector(image, 2000, test::MakeMbr({{0, 0x0B, 63, 500}}, 0, true, false));
     image.resize(255 * 63 * 512 + 4096, 0);
     const std::string first = dir.Write("first.img", image), second = dir.Write("sub/2.img", Bytes(51200, 0));
-    ScopedEnv env("PARTAM_DISKS", first + "::" + second);
+    ScopedEnv env("PARTAM_DISKS", first + ":" + second);
     PosixPlatform p;
     EXPECT_EQ(p.DrivePath(1), second);
     EXPECT_EQ(p.OpenFile("\\\\.\\PhysicalDrive2", kGenericRead, 3, kOpenExisting, 0), kNoFile);
@@ -119,6 +120,31 @@ struct ScopedStdFd {
     ScopedStdFd& operator=(const ScopedStdFd&) = delete;
     const int target, saved;
 };
+
+std::string Drive(int number) { return "\\\\.\\PhysicalDrive" + std::to_string(number); }
+
+// One entry that cannot be opened keeps every drive closed, the good ones
+// before and after it too, and is named once on standard error.
+TEST(PosixDrives, ABadEntryOpensNoDrive) {
+    ScratchFolder dir;
+    const std::string good = dir.Write("good.img", Bytes(51200, 0)), missing = dir.Path("missing.img");
+    ScopedEnv env("PARTAM_DISKS", good + ":" + missing + ":" + good);
+    PosixPlatform p;
+    {
+        ScopedStdFd errors(STDERR_FILENO, dir.Path("err.txt"), O_WRONLY | O_CREAT | O_TRUNC);
+        for (int n = 0; n < 4; ++n) {
+            EXPECT_EQ(p.OpenFile(Drive(n), kGenericRead, 3, kOpenExisting, 0), kNoFile) << n;
+            EXPECT_FALSE(p.IdentifyDrive(n)) << n;
+        }
+    }
+    EXPECT_EQ(p.ReadTextFile(dir.Path("err.txt")), "partam: PARTAM_DISKS entry 1 \"" + missing +
+                                                       "\" cannot be opened: No such file or directory\n");
+    // Once the list is mended, its drives open.
+    env.Set(good + ":" + good);
+    const FileId d = p.OpenFile(Drive(1), kGenericRead, 3, kOpenExisting, 0);
+    EXPECT_NE(d, kNoFile);
+    p.CloseFile(d);
+}
 
 TEST(PosixConsole, KeysAndLinesEndAtEndOfInput) {
     ScratchFolder dir;

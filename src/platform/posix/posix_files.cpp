@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/drive_list.h"
 #include "platform/posix/block_devices.h"
@@ -55,6 +57,23 @@ std::optional<int> OpenFlags(std::uint32_t access, std::uint32_t disposition, bo
 
 bool IsDeviceNamespace(const std::string& path) { return path.rfind("\\\\.\\", 0) == 0; }
 
+// Why a disk list entry cannot be opened for reading. A FIFO must not hold
+// the program up, so the open does not wait.
+std::optional<std::string> ProbeEntry(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::string(std::strerror(errno));
+    struct stat st;
+    const int error = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    ::close(fd);
+    if (error != 0) return std::string(std::strerror(error));
+    return std::nullopt;
+}
+
+void ReportToStandardError(const std::string& line) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 }  // namespace
 
 PosixPlatform::PosixPlatform(SystemRoots roots) : roots_(std::move(roots)) {}
@@ -65,8 +84,10 @@ PosixPlatform::~PosixPlatform() {
 }
 
 std::optional<std::string> PosixPlatform::DrivePath(int driveNumber) {
-    if (const char* list = std::getenv(kDiskListVariable))
-        return DiskListEntry(list, kDiskListSeparator, driveNumber);
+    const char* list = std::getenv(kDiskListVariable);
+    if (diskList_.Use(list ? std::optional<std::string>(list) : std::nullopt, kDiskListSeparator, ProbeEntry,
+                      ReportToStandardError))
+        return diskList_.Entry(driveNumber);
     const std::vector<std::string> names = ListDriveNames(roots_);
     if (driveNumber < 0 || static_cast<std::size_t>(driveNumber) >= names.size()) return std::nullopt;
     return roots_.dev + "/" + names[static_cast<std::size_t>(driveNumber)];

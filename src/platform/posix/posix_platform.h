@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "platform/drive_list.h"
 #include "platform/platform.h"
 #include "platform/posix/system_files.h"
 
@@ -54,6 +55,8 @@ public:
     std::string LastErrorText() override;
 
     // What drive number n opens: a PARTAM_DISKS entry or /dev/<drive name>.
+    // A PARTAM_DISKS list with a bad entry opens nothing; the first call
+    // that finds it so reports it on standard error.
     std::optional<std::string> DrivePath(int driveNumber);
 
 private:
@@ -69,6 +72,7 @@ private:
     bool DeviceSize(const OpenEntry& entry, std::uint64_t& size);
 
     SystemRoots roots_;
+    DiskListState diskList_;
     std::map<FileId, OpenEntry> open_;
 };
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "platform/drive_list.h"
 #include "platform/platform.h"
 
 namespace partam::win32 {
@@ -56,6 +57,11 @@ private:
     struct OpenEntry {
         bool image = false;  // a disk image opened by a drive path
     };
+    // PARTAM_DISKS is set: drive numbers name its entries. A list with a bad
+    // entry opens no drive; the first call that finds it so reports it on
+    // standard error.
+    bool DiskListInForce();
+    std::optional<std::string> ProbeEntry(const std::string& path);
     // The image file standing in for drive n, when PARTAM_DISKS is set and
     // names one.
     std::optional<std::string> ImagePath(int driveNumber);
@@ -64,6 +70,7 @@ private:
     bool ImageLayout(FileId file, bool extended, std::uint32_t bufferBytes, DriveLayoutAnswer& out);
 
     std::map<FileId, OpenEntry> open_;
+    DiskListState diskList_;
 };
 
 }  // namespace partam::win32
