@@ -95,7 +95,9 @@ public:
 
     // --- Files and devices -------------------------------------------------
     // "\\.\PhysicalDrive%d" names drive number %d; when PARTAM_DISKS is set
-    // its entries stand in for the machine's drives.
+    // its entries stand in for the machine's drives: opened as they are, never
+    // created, and for reading alone when that is all they allow (their
+    // writes then fail).
     virtual FileId OpenFile(const std::string& path, std::uint32_t access, std::uint32_t share,
                             std::uint32_t disposition, std::uint32_t attributes) = 0;
     virtual bool ReadFile(FileId file, void* buffer, std::uint32_t count, std::uint32_t& done) = 0;

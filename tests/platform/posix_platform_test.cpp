@@ -1,11 +1,14 @@
-// PosixPlatform on files, on disk images standing in for drives (also when
-// the list names a bad one), at its console, whose standard input, output
-// and error are pointed at files for the length of a test, and the number
-// formatting beneath its locale answer.
+// PosixPlatform on files, on disk images standing in for drives (readable
+// only, or named in a list with a bad entry), at its console, whose standard
+// input, output and error are pointed at files for the length of a test, and
+// the number formatting beneath its locale answer.
 #include "platform/posix/posix_platform.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -144,6 +147,51 @@ TEST(PosixDrives, ABadEntryOpensNoDrive) {
     const FileId d = p.OpenFile(Drive(1), kGenericRead, 3, kOpenExisting, 0);
     EXPECT_NE(d, kNoFile);
     p.CloseFile(d);
+}
+
+// For the length of a scope this thread does without root's power to write
+// any file, as an ordinary user would; false when it cannot.
+struct ScopedNoWriteOverride {
+    ScopedNoWriteOverride() {
+        ok = ::syscall(SYS_capget, &header, saved) == 0;
+        __user_cap_data_struct reduced[2] = {saved[0], saved[1]};
+        reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        ok = ok && ::syscall(SYS_capset, &header, reduced) == 0;
+    }
+    ~ScopedNoWriteOverride() {
+        if (ok) ::syscall(SYS_capset, &header, saved);
+    }
+    ScopedNoWriteOverride(const ScopedNoWriteOverride&) = delete;
+    ScopedNoWriteOverride& operator=(const ScopedNoWriteOverride&) = delete;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved[2] = {};
+    bool ok = false;
+};
+
+// An image that can only be read is listed and saved, never written.
+TEST(PosixDrives, ReadOnlyImageOpensForReadingAndRefusesWrites) {
+    ScratchFolder dir;
+    Bytes image = test::MakeMbr({{0x80, 0x07, 63, 100}});
+    image.resize(64 * 512, 0);
+    const std::string path = dir.Write("ro.img", image);
+    ::chmod(path.c_str(), 0444);
+    ScopedNoWriteOverride user;
+    const int probe = ::open(path.c_str(), O_RDWR);
+    if (probe >= 0) {
+        ::close(probe);
+        GTEST_SKIP() << "this process writes even a read-only file";
+    }
+    ScopedEnv env("PARTAM_DISKS", path);
+    PosixPlatform p;
+    const FileId d = p.OpenFile(Drive(0), kGenericRead | kGenericWrite, 3, kOpenExisting, 0);
+    ASSERT_NE(d, kNoFile) << p.LastErrorText();
+    EXPECT_EQ(ReadAt(p, d, 0, SeekOrigin::Begin, 512), Bytes(image.begin(), image.begin() + 512));
+    EXPECT_FALSE(WriteAt(p, d, 0, Bytes(512, 0x5A)));
+    EXPECT_EQ(p.LastErrorText(), "Permission denied");
+    p.CloseFile(d);
+    // A plain file keeps the rule it always had: no write access, no open.
+    EXPECT_EQ(p.OpenFile(path, kGenericRead | kGenericWrite, 3, kOpenExisting, 0), kNoFile);
+    EXPECT_TRUE(ScratchFolder::Read(path) == image);
 }
 
 TEST(PosixConsole, KeysAndLinesEndAtEndOfInput) {

@@ -57,6 +57,10 @@ std::optional<int> OpenFlags(std::uint32_t access, std::uint32_t disposition, bo
 
 bool IsDeviceNamespace(const std::string& path) { return path.rfind("\\\\.\\", 0) == 0; }
 
+// The errors of an open refused for writing alone: a file without write
+// permission, a read-only file system or device, an immutable file.
+bool RefusesWriting(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
 // Why a disk list entry cannot be opened for reading. A FIFO must not hold
 // the program up, so the open does not wait.
 std::optional<std::string> ProbeEntry(const std::string& path) {
@@ -102,7 +106,15 @@ FileId PosixPlatform::OpenFile(const std::string& path, std::uint32_t access, st
         errno = !flags ? EINVAL : ENOENT;
         return kNoFile;
     }
-    const int fd = ::open(target->c_str(), *flags, 0666);
+    int fd = ::open(target->c_str(), *flags, 0666);
+    int writeRefusal = 0;
+    // An image or device standing in for a drive that can only be read (no
+    // write permission, a read-only file system or device) still opens, so
+    // that it can be listed and saved; its writes fail here.
+    if (fd < 0 && number && diskList_.InForce() && (*flags & O_ACCMODE) == O_RDWR && RefusesWriting(errno)) {
+        writeRefusal = errno;
+        fd = ::open(target->c_str(), (*flags & ~O_ACCMODE) | O_RDONLY);
+    }
     if (fd < 0) return kNoFile;
     struct stat st;
     const int error = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
@@ -114,6 +126,7 @@ FileId PosixPlatform::OpenFile(const std::string& path, std::uint32_t access, st
     OpenEntry entry;
     entry.fd = fd;
     entry.drive = number.has_value();
+    entry.writeRefusal = writeRefusal;
     entry.block = S_ISBLK(st.st_mode);
     entry.device = DevNumber{major(st.st_rdev), minor(st.st_rdev)};
     open_[fd] = entry;
@@ -155,6 +168,10 @@ bool PosixPlatform::WriteFile(FileId file, const void* buffer, std::uint32_t cou
     done = 0;
     const OpenEntry* entry = Find(file);
     if (!entry) return false;
+    if (entry->writeRefusal != 0) {
+        errno = entry->writeRefusal;
+        return false;
+    }
     const off_t position = ::lseek(entry->fd, 0, SEEK_CUR);
     if (position < 0) return false;
     if (entry->block &&

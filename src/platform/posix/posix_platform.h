@@ -62,9 +62,10 @@ public:
 private:
     struct OpenEntry {
         int fd = -1;
-        bool drive = false;  // opened by its drive path
-        bool block = false;  // a block device: guarded, answers disk control
-        DevNumber device;    // of a block device
+        bool drive = false;    // opened by its drive path
+        bool block = false;    // a block device: guarded, answers disk control
+        DevNumber device;      // of a block device
+        int writeRefusal = 0;  // why a drive opened for reading only cannot be written
     };
     OpenEntry* Find(FileId file);
     // Disk control applies to drives and block devices, not to plain files.

@@ -34,6 +34,10 @@ std::optional<std::string> DiskListValue() {
 
 bool IsDeviceNamespace(const std::string& path) { return path.rfind("\\\\.\\", 0) == 0; }
 
+// The errors of an open refused for writing alone: a read-only file, a
+// write-protected medium.
+bool RefusesWriting(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT; }
+
 void ReportToStandardError(const std::string& line) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s\n", line.c_str());
@@ -115,8 +119,16 @@ FileId Win32Platform::OpenFile(const std::string& path, std::uint32_t access, st
         // never created or truncated.
         disposition = OPEN_EXISTING;
     }
-    const HANDLE handle =
-        CreateFileA(target.c_str(), access, share, nullptr, disposition, attributes, nullptr);
+    HANDLE handle = CreateFileA(target.c_str(), access, share, nullptr, disposition, attributes, nullptr);
+    // An image or device standing in for a drive that can only be read
+    // still opens, so that it can be listed and saved; its writes fail.
+    const DWORD readWrite = GENERIC_READ | GENERIC_WRITE;
+    if (handle == INVALID_HANDLE_VALUE && listed && (access & readWrite) == readWrite &&
+        RefusesWriting(GetLastError())) {
+        entry.writeRefusal = GetLastError();
+        handle = CreateFileA(target.c_str(), access & ~GENERIC_WRITE, share, nullptr, disposition, attributes,
+                             nullptr);
+    }
     if (handle == INVALID_HANDLE_VALUE) return kNoFile;
     const FileId id = static_cast<FileId>(reinterpret_cast<std::intptr_t>(handle));
     open_[id] = entry;
@@ -143,6 +155,10 @@ bool Win32Platform::WriteFile(FileId file, const void* buffer, std::uint32_t cou
     done = 0;
     const OpenEntry* entry = Find(file);
     if (!entry) return false;
+    if (entry->writeRefusal != 0) {
+        SetLastError(entry->writeRefusal);
+        return false;
+    }
     if (entry->image) {
         // An image standing in for a drive does not grow.
         LARGE_INTEGER zero{}, position{}, size{};

@@ -55,7 +55,8 @@ public:
 
 private:
     struct OpenEntry {
-        bool image = false;  // a disk image opened by a drive path
+        bool image = false;              // a disk image opened by a drive path
+        std::uint32_t writeRefusal = 0;  // why a drive opened for reading only cannot be written
     };
     // PARTAM_DISKS is set: drive numbers name its entries. A list with a bad
     // entry opens no drive; the first call that finds it so reports it on
