@@ -59,27 +59,6 @@ TEST(DiskList, EveryEntryMustOpenOrNoneIsADrive) {
     EXPECT_EQ(SplitDiskList(Entries(20), ':').size(), 20u);
 }
 
-// A bad list is reported when first seen, not at every drive number asked
-// for; a new value is checked anew.
-TEST(DiskList, StateChecksEachValueOnceAndReportsOnce) {
-    DiskListState state;
-    int probes = 0;
-    std::vector<std::string> reports;
-    const auto use = [&](const std::optional<std::string>& value) {
-        const EntryProbe probe = [&](const std::string& entry) {
-            ++probes;
-            return Probe(entry);
-        };
-        return state.Use(value, ':', probe, [&](const std::string& line) { reports.push_back(line); });
-    };
-    EXPECT_FALSE(use(std::nullopt) || state.InForce() || state.Entry(0));
-    for (int n = 0; n < 3; ++n) EXPECT_TRUE(use("a:missing") && !state.Entry(0));
-    EXPECT_EQ(std::make_pair(probes, reports.size()), std::make_pair(2, std::size_t{1}));
-    EXPECT_TRUE(use("a:b") && state.Entry(1) == "b" && !state.Entry(2) && !state.Entry(-1));
-    EXPECT_TRUE(use("a:missing") && !state.Entry(0));
-    EXPECT_EQ(reports.size(), 2u);
-}
-
 ComputedLayout LayoutOf(const Bytes& image, std::uint64_t sectors = 0) {
     const SectorReader read = [&image](std::uint64_t lba, std::uint8_t* sector) {
         if ((lba + 1) * 512 > image.size()) return false;
