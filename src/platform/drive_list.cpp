@@ -6,14 +6,59 @@ namespace partam {
 
 std::vector<std::string> SplitDiskList(std::string_view value, char separator) {
     std::vector<std::string> entries;
-    while (!value.empty()) {
+    for (;;) {
         const std::size_t end = value.find(separator);
-        const std::string_view entry = value.substr(0, end);
-        if (!entry.empty()) entries.emplace_back(entry);
-        if (end == std::string_view::npos) break;
+        entries.emplace_back(value.substr(0, end));
+        if (end == std::string_view::npos) return entries;
         value.remove_prefix(end + 1);
     }
-    return entries;
+}
+
+// The count is checked first, since it needs no file; then each entry in
+// turn, and the first bad one is the one named.
+CheckedDiskList CheckDiskList(std::string_view value, char separator, const EntryProbe& probe) {
+    CheckedDiskList result;
+    std::vector<std::string> entries = SplitDiskList(value, separator);
+    const std::string name = std::string("partam: ") + kDiskListVariable;
+    if (entries.size() > kMaxDiskListEntries) {
+        result.refusal = name + " holds more than " + std::to_string(kMaxDiskListEntries) + " entries";
+        return result;
+    }
+    for (std::size_t n = 0; n < entries.size(); ++n) {
+        const std::string& entry = entries[n];
+        const std::string named = name + " entry " + std::to_string(n) + " \"" + entry + "\"";
+        if (entry.empty()) {
+            result.refusal = named + " is empty";
+            return result;
+        }
+        if (const std::optional<std::string> why = probe(entry)) {
+            result.refusal = named + " cannot be opened: " + *why;
+            return result;
+        }
+    }
+    result.drives = std::move(entries);
+    return result;
+}
+
+bool DiskListState::Use(const std::optional<std::string>& value, char separator, const EntryProbe& probe,
+                        const Reporter& report) {
+    if (!value) {
+        value_.reset();
+        checked_ = CheckedDiskList{};
+        return false;
+    }
+    if (value_ != value) {
+        value_ = value;
+        checked_ = CheckDiskList(*value, separator, probe);
+        if (!checked_.refusal.empty()) report(checked_.refusal);
+    }
+    return true;
+}
+
+std::optional<std::string> DiskListState::Entry(int driveNumber) const {
+    if (driveNumber < 0 || static_cast<std::size_t>(driveNumber) >= checked_.drives.size())
+        return std::nullopt;
+    return checked_.drives[static_cast<std::size_t>(driveNumber)];
 }
 
 namespace {
@@ -41,12 +86,6 @@ std::optional<int> PhysicalDriveNumber(std::string_view path) {
         number = number * 10 + (c - '0');
     }
     return number;
-}
-
-std::optional<std::string> DiskListEntry(std::string_view listValue, char separator, int driveNumber) {
-    const std::vector<std::string> entries = SplitDiskList(listValue, separator);
-    if (driveNumber < 0 || static_cast<std::size_t>(driveNumber) >= entries.size()) return std::nullopt;
-    return entries[static_cast<std::size_t>(driveNumber)];
 }
 
 }  // namespace partam

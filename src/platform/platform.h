@@ -95,16 +95,19 @@ public:
 
     // --- Files and devices -------------------------------------------------
     // "\\.\PhysicalDrive%d" names drive number %d; when PARTAM_DISKS is set
-    // its entries stand in for the machine's drives.
+    // its entries stand in for the machine's drives: opened as they are, never
+    // created, and for reading alone when that is all they allow (their
+    // writes then fail).
     virtual FileId OpenFile(const std::string& path, std::uint32_t access, std::uint32_t share,
                             std::uint32_t disposition, std::uint32_t attributes) = 0;
     virtual bool ReadFile(FileId file, void* buffer, std::uint32_t count, std::uint32_t& done) = 0;
     virtual bool WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) = 0;
     virtual bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) = 0;
     virtual bool FileSize(FileId file, std::uint64_t& size) = 0;
-    virtual void CloseFile(FileId file) = 0;
-    // What was written through the handle is on the device.
+    // What was written through this handle is on the device, not only in
+    // the system's cache. False when that fails or the handle is unknown.
     virtual bool FlushFile(FileId file) = 0;
+    virtual void CloseFile(FileId file) = 0;
     // True when the path names an existing file or folder.
     virtual bool PathExists(const std::string& path) = 0;
 

@@ -1,4 +1,5 @@
-// Drive paths, and the answers derived for disk images and drive layouts.
+// Drive paths and the disk list, and the answers derived for disk images
+// and drive layouts.
 #include "platform/image_drive.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,40 @@ TEST(DiskList, PhysicalDriveNumberOfPath) {
     for (const char* path : {"\\\\.\\PhysicalDrive1234567", "\\\\.\\PhysicalDrive", "\\\\.\\PhysicalDrive01",
                              "\\\\.\\PhysicalDrive-1", "\\\\?\\PhysicalDrive1", "/dev/sda"})
         EXPECT_EQ(PhysicalDriveNumber(path), std::nullopt) << path;
+}
+
+// Entries named "missing" and "dir" cannot be opened; every other one can.
+std::optional<std::string> Probe(const std::string& entry) {
+    if (entry == "missing") return "No such file or directory";
+    if (entry == "dir") return "Is a directory";
+    return std::nullopt;
+}
+
+std::string Entries(int count) {
+    std::string list = "d0";
+    for (int n = 1; n < count; ++n) list += ":d" + std::to_string(n);
+    return list;
+}
+
+TEST(DiskList, EveryEntryMustOpenOrNoneIsADrive) {
+    using Drives = std::vector<std::string>;
+    // list, separator, drives, refusal after "partam: PARTAM_DISKS "
+    const std::tuple<std::string, char, Drives, std::string> cases[] = {
+        {"a.img:/tmp/b.img", ':', {"a.img", "/tmp/b.img"}, ""},
+        {"Z:\\a.img;Z:\\b.img", ';', {"Z:\\a.img", "Z:\\b.img"}, ""},
+        {Entries(20), ':', SplitDiskList(Entries(20), ':'), ""},
+        {"a::b", ':', {}, "entry 1 \"\" is empty"},
+        {"a:b:", ':', {}, "entry 2 \"\" is empty"},
+        {"", ':', {}, "entry 0 \"\" is empty"},
+        {"a:missing:dir", ':', {}, "entry 1 \"missing\" cannot be opened: No such file or directory"},
+        {"a:dir", ':', {}, "entry 1 \"dir\" cannot be opened: Is a directory"},
+        {Entries(21), ':', {}, "holds more than 20 entries"}};
+    for (const auto& [list, separator, drives, refusal] : cases) {
+        const CheckedDiskList checked = CheckDiskList(list, separator, Probe);
+        EXPECT_EQ(checked.drives, drives) << list;
+        EXPECT_EQ(checked.refusal, refusal.empty() ? "" : "partam: PARTAM_DISKS " + refusal) << list;
+    }
+    EXPECT_EQ(SplitDiskList(Entries(20), ':').size(), 20u);
 }
 
 ComputedLayout LayoutOf(const Bytes& image, std::uint64_t sectors = 0) {

@@ -1,10 +1,14 @@
-// PosixPlatform on files, on disk images standing in for drives, at its
-// console, whose standard input and output are pointed at files for the
-// length of a test, and the number formatting beneath its locale answer.
+// PosixPlatform on files, on disk images standing in for drives (readable
+// only, or named in a list with a bad entry), at its console, whose standard
+// input, output and error are pointed at files for the length of a test, and
+// the number formatting beneath its locale answer.
 #include "platform/posix/posix_platform.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -62,11 +66,13 @@ TEST(PosixFiles, OpensReadsAndWritesUpToSixtyFourBitOffsets) {
     EXPECT_EQ(ReadAt(p, f, -2048, SeekOrigin::End, 512), Bytes(512, 0));
     EXPECT_EQ(ReadAt(p, f, 0, SeekOrigin::Current, 1536), data);
     EXPECT_EQ(ReadAt(p, f, 3 * 512, SeekOrigin::Begin, 512), Bytes(512, 0));
+    EXPECT_TRUE(p.FlushFile(f));
     p.CloseFile(f);
-    EXPECT_FALSE(p.SeekFile(f, 0, SeekOrigin::Begin));  // a closed handle is refused, not reused
+    // A closed handle is refused, not reused.
+    EXPECT_FALSE(p.SeekFile(f, 0, SeekOrigin::Begin) || p.FlushFile(f));
 }
 
-// Two images, with an empty entry between them in the list, are drives 0 and 1.
+// Two images, the second in a subfolder, are drives 0 and 1.
 TEST(PosixDrives, ImagesStandInForDrivesAndNeverGrowNorShrink) {
     ScratchFolder dir;
     Bytes image;
@@ -74,7 +80,7 @@ TEST(PosixDrives, ImagesStandInForDrivesAndNeverGrowNorShrink) {
     test::PutSector(image, 2000, test::MakeMbr({{0, 0x0B, 63, 500}}, 0, true, false));
     image.resize(255 * 63 * 512 + 4096, 0);
     const std::string first = dir.Write("first.img", image), second = dir.Write("sub/2.img", Bytes(51200, 0));
-    ScopedEnv env("PARTAM_DISKS", first + "::" + second);
+    ScopedEnv env("PARTAM_DISKS", first + ":" + second);
     PosixPlatform p;
     EXPECT_EQ(p.DrivePath(1), second);
     EXPECT_EQ(p.OpenFile("\\\\.\\PhysicalDrive2", kGenericRead, 3, kOpenExisting, 0), kNoFile);
@@ -117,6 +123,76 @@ struct ScopedStdFd {
     ScopedStdFd& operator=(const ScopedStdFd&) = delete;
     const int target, saved;
 };
+
+std::string Drive(int number) { return "\\\\.\\PhysicalDrive" + std::to_string(number); }
+
+// One entry that cannot be opened keeps every drive closed, the good ones
+// before and after it too, and is named once on standard error.
+TEST(PosixDrives, ABadEntryOpensNoDrive) {
+    ScratchFolder dir;
+    const std::string good = dir.Write("good.img", Bytes(51200, 0)), missing = dir.Path("missing.img");
+    ScopedEnv env("PARTAM_DISKS", good + ":" + missing + ":" + good);
+    PosixPlatform p;
+    {
+        ScopedStdFd errors(STDERR_FILENO, dir.Path("err.txt"), O_WRONLY | O_CREAT | O_TRUNC);
+        for (int n = 0; n < 4; ++n) {
+            EXPECT_EQ(p.OpenFile(Drive(n), kGenericRead, 3, kOpenExisting, 0), kNoFile) << n;
+            EXPECT_FALSE(p.IdentifyDrive(n)) << n;
+        }
+    }
+    EXPECT_EQ(p.ReadTextFile(dir.Path("err.txt")), "partam: PARTAM_DISKS entry 1 \"" + missing +
+                                                       "\" cannot be opened: No such file or directory\n");
+    // Once the list is mended, its drives open.
+    env.Set(good + ":" + good);
+    const FileId d = p.OpenFile(Drive(1), kGenericRead, 3, kOpenExisting, 0);
+    EXPECT_NE(d, kNoFile);
+    p.CloseFile(d);
+}
+
+// For the length of a scope this thread does without root's power to write
+// any file, as an ordinary user would; false when it cannot.
+struct ScopedNoWriteOverride {
+    ScopedNoWriteOverride() {
+        ok = ::syscall(SYS_capget, &header, saved) == 0;
+        __user_cap_data_struct reduced[2] = {saved[0], saved[1]};
+        reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        ok = ok && ::syscall(SYS_capset, &header, reduced) == 0;
+    }
+    ~ScopedNoWriteOverride() {
+        if (ok) ::syscall(SYS_capset, &header, saved);
+    }
+    ScopedNoWriteOverride(const ScopedNoWriteOverride&) = delete;
+    ScopedNoWriteOverride& operator=(const ScopedNoWriteOverride&) = delete;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved[2] = {};
+    bool ok = false;
+};
+
+// An image that can only be read is listed and saved, never written.
+TEST(PosixDrives, ReadOnlyImageOpensForReadingAndRefusesWrites) {
+    ScratchFolder dir;
+    Bytes image = test::MakeMbr({{0x80, 0x07, 63, 100}});
+    image.resize(64 * 512, 0);
+    const std::string path = dir.Write("ro.img", image);
+    ::chmod(path.c_str(), 0444);
+    ScopedNoWriteOverride user;
+    const int probe = ::open(path.c_str(), O_RDWR);
+    if (probe >= 0) {
+        ::close(probe);
+        GTEST_SKIP() << "this process writes even a read-only file";
+    }
+    ScopedEnv env("PARTAM_DISKS", path);
+    PosixPlatform p;
+    const FileId d = p.OpenFile(Drive(0), kGenericRead | kGenericWrite, 3, kOpenExisting, 0);
+    ASSERT_NE(d, kNoFile) << p.LastErrorText();
+    EXPECT_EQ(ReadAt(p, d, 0, SeekOrigin::Begin, 512), Bytes(image.begin(), image.begin() + 512));
+    EXPECT_FALSE(WriteAt(p, d, 0, Bytes(512, 0x5A)));
+    EXPECT_EQ(p.LastErrorText(), "Permission denied");
+    p.CloseFile(d);
+    // A plain file keeps the rule it always had: no write access, no open.
+    EXPECT_EQ(p.OpenFile(path, kGenericRead | kGenericWrite, 3, kOpenExisting, 0), kNoFile);
+    EXPECT_TRUE(ScratchFolder::Read(path) == image);
+}
 
 TEST(PosixConsole, KeysAndLinesEndAtEndOfInput) {
     ScratchFolder dir;

@@ -140,14 +140,14 @@ bool FakePlatform::FileSize(FileId id, std::uint64_t& size) {
     return true;
 }
 
-void FakePlatform::CloseFile(FileId id) { handles_.erase(id); }
-
 bool FakePlatform::FlushFile(FileId id) {
     Handle* h = Find(id);
     if (!h) return false;
     ++h->file->flushCount;
     return true;
 }
+
+void FakePlatform::CloseFile(FileId id) { handles_.erase(id); }
 
 bool FakePlatform::PathExists(const std::string& path) {
     if (FindFile(path)) return true;

@@ -35,7 +35,7 @@ struct FakeFile {
     std::set<std::uint64_t> tearWriteAt;
     bool failOpen = false;
     bool readOnly = false;
-    int flushCount = 0;
+    int flushCount = 0;  // FlushFile calls on any handle of this file
 };
 
 // One write that reached a file, whether it succeeded or not.
@@ -90,8 +90,8 @@ public:
     bool WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) override;
     bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) override;
     bool FileSize(FileId file, std::uint64_t& size) override;
-    void CloseFile(FileId file) override;
     bool FlushFile(FileId file) override;
+    void CloseFile(FileId file) override;
     bool PathExists(const std::string& path) override;
     bool GetDriveGeometry(FileId drive, DiskGeometry& out) override;
     bool GetDriveGeometryEx(FileId drive, std::uint64_t& diskSize) override;

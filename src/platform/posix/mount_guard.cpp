@@ -1,5 +1,3 @@
-#define _FILE_OFFSET_BITS 64
-
 #include "platform/posix/mount_guard.h"
 
 #include <fcntl.h>

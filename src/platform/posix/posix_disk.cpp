@@ -1,7 +1,6 @@
 // Disk control on Linux: block devices answer from the kernel (size,
 // geometry, removable flag), image files as a fixed disk of their size; the
 // layout of either is computed from its own sectors, as Windows does.
-#define _FILE_OFFSET_BITS 64
 
 #include <linux/fs.h>
 #include <linux/hdreg.h>

@@ -1,7 +1,6 @@
 // Files and devices: plain POSIX descriptors with 64-bit offsets (also in
 // the 32-bit build), drive paths resolved to their device or image, and the
 // mount guard in front of every write to a block device.
-#define _FILE_OFFSET_BITS 64
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -12,13 +11,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/drive_list.h"
 #include "platform/posix/block_devices.h"
 #include "platform/posix/mount_guard.h"
 #include "platform/posix/posix_platform.h"
 
+// The build sets _FILE_OFFSET_BITS=64 for every Linux target; without it a
+// 32-bit build would cut every offset past 2 GiB.
 static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit in every build");
 
 namespace partam::posix {
@@ -54,6 +57,27 @@ std::optional<int> OpenFlags(std::uint32_t access, std::uint32_t disposition, bo
 
 bool IsDeviceNamespace(const std::string& path) { return path.rfind("\\\\.\\", 0) == 0; }
 
+// The errors of an open refused for writing alone: a file without write
+// permission, a read-only file system or device, an immutable file.
+bool RefusesWriting(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
+// Why a disk list entry cannot be opened for reading. A FIFO must not hold
+// the program up, so the open does not wait.
+std::optional<std::string> ProbeEntry(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::string(std::strerror(errno));
+    struct stat st;
+    const int error = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    ::close(fd);
+    if (error != 0) return std::string(std::strerror(error));
+    return std::nullopt;
+}
+
+void ReportToStandardError(const std::string& line) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 }  // namespace
 
 PosixPlatform::PosixPlatform(SystemRoots roots) : roots_(std::move(roots)) {}
@@ -64,8 +88,10 @@ PosixPlatform::~PosixPlatform() {
 }
 
 std::optional<std::string> PosixPlatform::DrivePath(int driveNumber) {
-    if (const char* list = std::getenv(kDiskListVariable))
-        return DiskListEntry(list, kDiskListSeparator, driveNumber);
+    const char* list = std::getenv(kDiskListVariable);
+    if (diskList_.Use(list ? std::optional<std::string>(list) : std::nullopt, kDiskListSeparator, ProbeEntry,
+                      ReportToStandardError))
+        return diskList_.Entry(driveNumber);
     const std::vector<std::string> names = ListDriveNames(roots_);
     if (driveNumber < 0 || static_cast<std::size_t>(driveNumber) >= names.size()) return std::nullopt;
     return roots_.dev + "/" + names[static_cast<std::size_t>(driveNumber)];
@@ -80,7 +106,15 @@ FileId PosixPlatform::OpenFile(const std::string& path, std::uint32_t access, st
         errno = !flags ? EINVAL : ENOENT;
         return kNoFile;
     }
-    const int fd = ::open(target->c_str(), *flags, 0666);
+    int fd = ::open(target->c_str(), *flags, 0666);
+    int writeRefusal = 0;
+    // An image or device standing in for a drive that can only be read (no
+    // write permission, a read-only file system or device) still opens, so
+    // that it can be listed and saved; its writes fail here.
+    if (fd < 0 && number && diskList_.InForce() && (*flags & O_ACCMODE) == O_RDWR && RefusesWriting(errno)) {
+        writeRefusal = errno;
+        fd = ::open(target->c_str(), (*flags & ~O_ACCMODE) | O_RDONLY);
+    }
     if (fd < 0) return kNoFile;
     struct stat st;
     const int error = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
@@ -92,6 +126,7 @@ FileId PosixPlatform::OpenFile(const std::string& path, std::uint32_t access, st
     OpenEntry entry;
     entry.fd = fd;
     entry.drive = number.has_value();
+    entry.writeRefusal = writeRefusal;
     entry.block = S_ISBLK(st.st_mode);
     entry.device = DevNumber{major(st.st_rdev), minor(st.st_rdev)};
     open_[fd] = entry;
@@ -133,6 +168,10 @@ bool PosixPlatform::WriteFile(FileId file, const void* buffer, std::uint32_t cou
     done = 0;
     const OpenEntry* entry = Find(file);
     if (!entry) return false;
+    if (entry->writeRefusal != 0) {
+        errno = entry->writeRefusal;
+        return false;
+    }
     const off_t position = ::lseek(entry->fd, 0, SEEK_CUR);
     if (position < 0) return false;
     if (entry->block &&
@@ -186,6 +225,11 @@ bool PosixPlatform::FileSize(FileId file, std::uint64_t& size) {
     return entry && DeviceSize(*entry, size);
 }
 
+bool PosixPlatform::FlushFile(FileId file) {
+    const OpenEntry* entry = Find(file);
+    return entry && ::fsync(entry->fd) == 0;
+}
+
 void PosixPlatform::CloseFile(FileId file) {
     const OpenEntry* entry = Find(file);
     if (!entry) return;
@@ -193,11 +237,6 @@ void PosixPlatform::CloseFile(FileId file) {
     if (entry->block) ::fsync(entry->fd);
     ::close(entry->fd);
     open_.erase(file);
-}
-
-bool PosixPlatform::FlushFile(FileId file) {
-    const OpenEntry* entry = Find(file);
-    return entry && ::fsync(entry->fd) == 0;
 }
 
 bool PosixPlatform::PathExists(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "platform/drive_list.h"
 #include "platform/platform.h"
 #include "platform/posix/system_files.h"
 
@@ -24,8 +25,8 @@ public:
     bool WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) override;
     bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) override;
     bool FileSize(FileId file, std::uint64_t& size) override;
-    void CloseFile(FileId file) override;
     bool FlushFile(FileId file) override;
+    void CloseFile(FileId file) override;
     bool PathExists(const std::string& path) override;
 
     bool GetDriveGeometry(FileId drive, DiskGeometry& out) override;
@@ -54,14 +55,17 @@ public:
     std::string LastErrorText() override;
 
     // What drive number n opens: a PARTAM_DISKS entry or /dev/<drive name>.
+    // A PARTAM_DISKS list with a bad entry opens nothing; the first call
+    // that finds it so reports it on standard error.
     std::optional<std::string> DrivePath(int driveNumber);
 
 private:
     struct OpenEntry {
         int fd = -1;
-        bool drive = false;  // opened by its drive path
-        bool block = false;  // a block device: guarded, answers disk control
-        DevNumber device;    // of a block device
+        bool drive = false;    // opened by its drive path
+        bool block = false;    // a block device: guarded, answers disk control
+        DevNumber device;      // of a block device
+        int writeRefusal = 0;  // why a drive opened for reading only cannot be written
     };
     OpenEntry* Find(FileId file);
     // Disk control applies to drives and block devices, not to plain files.
@@ -69,6 +73,7 @@ private:
     bool DeviceSize(const OpenEntry& entry, std::uint64_t& size);
 
     SystemRoots roots_;
+    DiskListState diskList_;
     std::map<FileId, OpenEntry> open_;
 };
 

@@ -1,5 +1,4 @@
 // Process, system, console and locale on Linux.
-#define _FILE_OFFSET_BITS 64
 
 #include <langinfo.h>
 #include <locale.h>

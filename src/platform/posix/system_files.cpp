@@ -1,5 +1,3 @@
-#define _FILE_OFFSET_BITS 64
-
 #include "platform/posix/system_files.h"
 
 #include <fcntl.h>

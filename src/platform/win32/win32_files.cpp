@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
 
 #include "platform/drive_list.h"
 #include "platform/image_drive.h"
@@ -20,7 +21,7 @@ namespace {
 
 HANDLE AsHandle(FileId file) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(file)); }
 
-std::optional<std::string> DiskList() {
+std::optional<std::string> DiskListValue() {
     char small[1];
     const DWORD needed = GetEnvironmentVariableA(kDiskListVariable, small, 0);
     if (needed == 0) return std::nullopt;
@@ -32,6 +33,15 @@ std::optional<std::string> DiskList() {
 }
 
 bool IsDeviceNamespace(const std::string& path) { return path.rfind("\\\\.\\", 0) == 0; }
+
+// The errors of an open refused for writing alone: a read-only file, a
+// write-protected medium.
+bool RefusesWriting(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT; }
+
+void ReportToStandardError(const std::string& line) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
 
 // A buffer for control code answers, aligned for the structures in it.
 class AnswerBuffer {
@@ -62,10 +72,31 @@ Win32Platform::~Win32Platform() {
     std::fflush(stdout);
 }
 
+// Why a disk list entry cannot be opened for reading. A folder does not
+// open as a file; the system calls that "access denied", which misleads.
+std::optional<std::string> Win32Platform::ProbeEntry(const std::string& path) {
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+        return std::nullopt;
+    }
+    const DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return "Is a directory";
+    SetLastError(error);
+    return LastErrorText();
+}
+
+bool Win32Platform::DiskListInForce() {
+    const EntryProbe probe = [this](const std::string& path) { return ProbeEntry(path); };
+    return diskList_.Use(DiskListValue(), kDiskListSeparator, probe, ReportToStandardError);
+}
+
 std::optional<std::string> Win32Platform::ImagePath(int driveNumber) {
-    const std::optional<std::string> list = DiskList();
-    if (!list) return std::nullopt;
-    std::optional<std::string> entry = DiskListEntry(*list, kDiskListSeparator, driveNumber);
+    if (!DiskListInForce()) return std::nullopt;
+    std::optional<std::string> entry = diskList_.Entry(driveNumber);
     if (!entry || IsDeviceNamespace(*entry)) return std::nullopt;
     return entry;
 }
@@ -75,9 +106,9 @@ FileId Win32Platform::OpenFile(const std::string& path, std::uint32_t access, st
     std::string target = path;
     OpenEntry entry;
     const std::optional<int> number = PhysicalDriveNumber(path);
-    const std::optional<std::string> list = number ? DiskList() : std::nullopt;
-    if (list) {
-        const std::optional<std::string> mapped = DiskListEntry(*list, kDiskListSeparator, *number);
+    const bool listed = number && DiskListInForce();
+    if (listed) {
+        const std::optional<std::string> mapped = diskList_.Entry(*number);
         if (!mapped) {
             SetLastError(ERROR_FILE_NOT_FOUND);
             return kNoFile;
@@ -88,8 +119,16 @@ FileId Win32Platform::OpenFile(const std::string& path, std::uint32_t access, st
         // never created or truncated.
         disposition = OPEN_EXISTING;
     }
-    const HANDLE handle =
-        CreateFileA(target.c_str(), access, share, nullptr, disposition, attributes, nullptr);
+    HANDLE handle = CreateFileA(target.c_str(), access, share, nullptr, disposition, attributes, nullptr);
+    // An image or device standing in for a drive that can only be read
+    // still opens, so that it can be listed and saved; its writes fail.
+    const DWORD readWrite = GENERIC_READ | GENERIC_WRITE;
+    if (handle == INVALID_HANDLE_VALUE && listed && (access & readWrite) == readWrite &&
+        RefusesWriting(GetLastError())) {
+        entry.writeRefusal = GetLastError();
+        handle = CreateFileA(target.c_str(), access & ~GENERIC_WRITE, share, nullptr, disposition, attributes,
+                             nullptr);
+    }
     if (handle == INVALID_HANDLE_VALUE) return kNoFile;
     const FileId id = static_cast<FileId>(reinterpret_cast<std::intptr_t>(handle));
     open_[id] = entry;
@@ -116,6 +155,10 @@ bool Win32Platform::WriteFile(FileId file, const void* buffer, std::uint32_t cou
     done = 0;
     const OpenEntry* entry = Find(file);
     if (!entry) return false;
+    if (entry->writeRefusal != 0) {
+        SetLastError(entry->writeRefusal);
+        return false;
+    }
     if (entry->image) {
         // An image standing in for a drive does not grow.
         LARGE_INTEGER zero{}, position{}, size{};
@@ -149,13 +192,13 @@ bool Win32Platform::FileSize(FileId file, std::uint64_t& size) {
     return true;
 }
 
+bool Win32Platform::FlushFile(FileId file) { return Find(file) && FlushFileBuffers(AsHandle(file)) != 0; }
+
 void Win32Platform::CloseFile(FileId file) {
     if (!Find(file)) return;
     CloseHandle(AsHandle(file));
     open_.erase(file);
 }
-
-bool Win32Platform::FlushFile(FileId file) { return Find(file) && FlushFileBuffers(AsHandle(file)) != 0; }
 
 bool Win32Platform::PathExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

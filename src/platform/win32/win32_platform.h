@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "platform/drive_list.h"
 #include "platform/platform.h"
 
 namespace partam::win32 {
@@ -23,8 +24,8 @@ public:
     bool WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) override;
     bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) override;
     bool FileSize(FileId file, std::uint64_t& size) override;
-    void CloseFile(FileId file) override;
     bool FlushFile(FileId file) override;
+    void CloseFile(FileId file) override;
     bool PathExists(const std::string& path) override;
 
     bool GetDriveGeometry(FileId drive, DiskGeometry& out) override;
@@ -54,8 +55,14 @@ public:
 
 private:
     struct OpenEntry {
-        bool image = false;  // a disk image opened by a drive path
+        bool image = false;              // a disk image opened by a drive path
+        std::uint32_t writeRefusal = 0;  // why a drive opened for reading only cannot be written
     };
+    // PARTAM_DISKS is set: drive numbers name its entries. A list with a bad
+    // entry opens no drive; the first call that finds it so reports it on
+    // standard error.
+    bool DiskListInForce();
+    std::optional<std::string> ProbeEntry(const std::string& path);
     // The image file standing in for drive n, when PARTAM_DISKS is set and
     // names one.
     std::optional<std::string> ImagePath(int driveNumber);
@@ -64,6 +71,7 @@ private:
     bool ImageLayout(FileId file, bool extended, std::uint32_t bufferBytes, DriveLayoutAnswer& out);
 
     std::map<FileId, OpenEntry> open_;
+    DiskListState diskList_;
 };
 
 }  // namespace partam::win32
