@@ -3,8 +3,6 @@
 #define NOMINMAX
 #endif
 #include <conio.h>
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -56,9 +54,6 @@ std::string LocaleText(LCTYPE type) {
 UINT LocaleNumber(LCTYPE type) { return static_cast<UINT>(std::atoi(LocaleText(type).c_str())); }
 
 }  // namespace
-
-// Output goes out byte for byte: "\n" stays one byte, as on Linux.
-Win32Platform::Win32Platform() { _setmode(_fileno(stdout), _O_BINARY); }
 
 bool Win32Platform::ReadRegistryValue(const std::string& keyPath, const std::string& valueName,
                                       std::uint32_t maxBytes, std::vector<std::uint8_t>& data) {
