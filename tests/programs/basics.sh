@@ -65,8 +65,15 @@ check /disk=1 0 "$banner$help" /disk=1
 check /diskcount 2 "$banner"$'\n' /diskcount
 check "/silent /result /diskcount" 2 $'\n2\n' /silent /result /diskcount
 
+# An image whose name lies outside every ANSI code page: the Windows
+# programs take UTF-8 as theirs, so any name Windows accepts works.
+cp "$work/a.img" "$work/диск-磁盘.img"
+images диск-磁盘.img
+check "file name outside the ANSI code page" 1 "$banner"$'\n' /diskcount
+
 # Copies of the programs in a folder of their own: no options file beside
 # them, and then one.
+images a.img b.img
 programs_in bin
 check "no arguments" 102 "$banner$no_parameters"
 printf '/diskcount\n  /result\n' >"$work/bin/partam.opt"

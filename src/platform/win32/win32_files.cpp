@@ -20,17 +20,6 @@ namespace {
 
 HANDLE AsHandle(FileId file) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(file)); }
 
-std::optional<std::string> DiskList() {
-    char small[1];
-    const DWORD needed = GetEnvironmentVariableA(kDiskListVariable, small, 0);
-    if (needed == 0) return std::nullopt;
-    std::string value(needed, '\0');
-    const DWORD length = GetEnvironmentVariableA(kDiskListVariable, value.data(), needed);
-    if (length == 0 || length >= needed) return std::string();
-    value.resize(length);
-    return value;
-}
-
 bool IsDeviceNamespace(const std::string& path) { return path.rfind("\\\\.\\", 0) == 0; }
 
 // A buffer for control code answers, aligned for the structures in it.
@@ -63,7 +52,7 @@ Win32Platform::~Win32Platform() {
 }
 
 std::optional<std::string> Win32Platform::ImagePath(int driveNumber) {
-    const std::optional<std::string> list = DiskList();
+    const std::optional<std::string> list = GetEnv(kDiskListVariable);
     if (!list) return std::nullopt;
     std::optional<std::string> entry = DiskListEntry(*list, kDiskListSeparator, driveNumber);
     if (!entry || IsDeviceNamespace(*entry)) return std::nullopt;
@@ -75,7 +64,7 @@ FileId Win32Platform::OpenFile(const std::string& path, std::uint32_t access, st
     std::string target = path;
     OpenEntry entry;
     const std::optional<int> number = PhysicalDriveNumber(path);
-    const std::optional<std::string> list = number ? DiskList() : std::nullopt;
+    const std::optional<std::string> list = number ? GetEnv(kDiskListVariable) : std::nullopt;
     if (list) {
         const std::optional<std::string> mapped = DiskListEntry(*list, kDiskListSeparator, *number);
         if (!mapped) {
