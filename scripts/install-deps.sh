@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs, through apt-get, whatever of the build and test tools is missing.
+# Installs, through apt-get, whatever of the build and test tools is missing;
+# nothing when all is there.
 set -euo pipefail
 need=()
+need_x86=()
 have() { command -v "$1" >/dev/null 2>&1; }
 have cmake || need+=(cmake)
 have g++ || need+=(g++)
@@ -16,10 +18,19 @@ have sfdisk || need+=(fdisk)
 have sgdisk || need+=(gdisk)
 have qemu-img || need+=(qemu-utils)
 have losetup || need+=(mount)
-if [ ${#need[@]} -gt 0 ]; then
-  echo "Installing: ${need[*]}"
+# Partam.exe runs under Debian's 32-bit wine, from the i386 architecture;
+# its recommends (fonts, Gecko, Mono and their libraries) are not needed.
+[ -x /usr/lib/wine/wine ] || need_x86+=(wine32:i386)
+
+if [ ${#need[@]} -gt 0 ] || [ ${#need_x86[@]} -gt 0 ]; then
+  echo "Installing: ${need[*]} ${need_x86[*]}"
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${need[@]}"
+  apt() { "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "$@"; }
+  if [ ${#need_x86[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+  fi
+  apt update -qq
+  [ ${#need[@]} -eq 0 ] || apt install -y -qq "${need[@]}"
+  [ ${#need_x86[@]} -eq 0 ] || apt install -y -qq --no-install-recommends "${need_x86[@]}"
 fi

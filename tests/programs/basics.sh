@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# The built programs on image files in a temporary folder: the exact output
-# and exit code of the runs that need no partition table. The native program
-# always; the Windows program under wine64 when both are present, which must
-# print the same bytes (its banner names Windows) and end with the same codes.
+# The built program on image files in a temporary folder: the exact output
+# and exit code of the runs that need no partition table, on one target (the
+# native program, or a Windows one under wine; see lib.bash).
 #
-# usage: basics.sh <native program> <Partam64.exe>
-set -u
-native=${1:?native program}
-winexe=${2:-}
+# usage: basics.sh <native|win64|win32> <native program> [<Windows program>]
 source "$(dirname "$0")/lib.bash"
 
 # a.img holds one NTFS-typed partition (sectors 2048-6143), b.img nothing.
@@ -63,34 +59,23 @@ no_parameters+=$'  prompt.  For example, the following will display available ap
 no_parameters+=$'  partam /?\n\n'
 no_parameters+=$'  Press any key to exit . . .\n'
 
-# run_suite <platform name> <disks list> <program> [runner...]
-run_suite() {
-    local name=$1 disks=$2 program=$3
-    shift 3
-    local runner=("$@")
-    local b
-    b="$(banner_text "$name")"$'\n'
+images a.img b.img
+check /bogus 105 "$banner"$'\n Error 105: Invalid or incomplete switch: /bogus\n' /bogus
+check /disk=1 0 "$banner$help" /disk=1
+check /diskcount 2 "$banner"$'\n' /diskcount
+check "/silent /result /diskcount" 2 $'\n2\n' /silent /result /diskcount
 
-    PARTAM_DISKS=$disks check "$name /bogus" 105 \
-        "$b"$'\n Error 105: Invalid or incomplete switch: /bogus\n' "${runner[@]}" "$program" /bogus
-    PARTAM_DISKS=$disks check "$name /disk=1" 0 "$b$help" "${runner[@]}" "$program" /disk=1
-    PARTAM_DISKS=$disks check "$name /diskcount" 2 "$b"$'\n' "${runner[@]}" "$program" /diskcount
-    PARTAM_DISKS=$disks check "$name /silent /result /diskcount" 2 $'\n2\n' \
-        "${runner[@]}" "$program" /silent /result /diskcount
+# An image whose name lies outside every ANSI code page: the Windows
+# programs take UTF-8 as theirs, so any name Windows accepts works.
+cp "$work/a.img" "$work/диск-磁盘.img"
+images диск-磁盘.img
+check "file name outside the ANSI code page" 1 "$banner"$'\n' /diskcount
 
-    # A copy of the program in a folder of its own: no options file beside it.
-    local folder="$work/$name-bin"
-    mkdir -p "$folder"
-    cp "$program" "$folder/"
-    local copy="$folder/$(basename "$program")"
-    PARTAM_DISKS=$disks check "$name no arguments" 102 "$b$no_parameters" "${runner[@]}" "$copy"
-    printf '/diskcount\n  /result\n' >"$folder/partam.opt"
-    PARTAM_DISKS=$disks check "$name options file" 2 "$b"$'\n\n Result: 2\n' "${runner[@]}" "$copy"
-}
-
-run_suite Linux "$work/a.img:$work/b.img" "$native"
-
-if wine_ready; then
-    run_suite Windows "$(winpath "$work")\\a.img;$(winpath "$work")\\b.img" "$winexe" "$wine"
-fi
+# Copies of the programs in a folder of their own: no options file beside
+# them, and then one.
+images a.img b.img
+programs_in bin
+check "no arguments" 102 "$banner$no_parameters"
+printf '/diskcount\n  /result\n' >"$work/bin/partam.opt"
+check "options file" 2 "$banner"$'\n\n Result: 2\n'
 finish

@@ -1,86 +1,207 @@
-# Shared by the program tests: a temporary folder, exact-output checks, and
-# a private wine prefix for the Windows program.
+# Shared by the program tests. Each script runs for one target:
 #
-# A test script sets native and winexe from its arguments, sources this file,
-# runs its checks, and ends with `finish`.
+#   script.sh native <partam>
+#   script.sh win64  <partam> <Partam64.exe>     (under wine64)
+#   script.sh win32  <partam> <Partam.exe>       (under 32-bit wine)
+#
+# It sources this file, which reads those arguments, makes a temporary
+# folder ($work) and, for a Windows target, a wine prefix of its own; names
+# the disk images with `images`; calls `check` for each run; and ends with
+# `finish`. The same checks then hold on every target, and on a Windows
+# target every run is also compared with the native program's.
+#
+# A target that cannot run here ends the script with 77 (`skip`), which
+# CTest reports as skipped: a missing wine must never read as a pass.
 
-wine=/usr/lib/wine/wine64
+set -u
+target=${1:?target: native, win64 or win32}
+native=${2:?native program}
+program=${3:-$native}
 work=$(mktemp -d)
+# Temporary files, wine's server folder among them, stay in the work folder.
+export TMPDIR="$work/tmp"
+mkdir "$TMPDIR"
 failures=0
+image_list=()
+runner=()
+wine=
 
 cleanup() {
-    # The wine server of the private prefix goes before its folder does.
-    [ -n "${WINEPREFIX:-}" ] && /usr/lib/wine/wineserver -k >/dev/null 2>&1
+    # The prefix's wine server goes before its folder does; only this
+    # script's own prefix, never one of the caller's.
+    if [[ ${WINEPREFIX:-} == "$work"/* ]]; then
+        /usr/lib/wine/wineserver -k >/dev/null 2>&1
+        /usr/lib/wine/wineserver -w >/dev/null 2>&1
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-banner() { printf '\n Partam - Version 3.0.46 beta  for %s\n  Partition tables at the sector level\n' "$1"; }
-
-# The banner of a platform without its last line end (command substitution
-# drops it; callers add it back).
-banner_text() { banner "$1"; }
-
-# check <label> <expected code> <expected output> <command...>
-# Runs the command with closed input and compares exit code and every byte.
-check() {
-    local label=$1 want_code=$2 want_out=$3
-    shift 3
-    local out="$work/out" want="$work/want" code
-    printf '%s' "$want_out" >"$want"
-    timeout 120 "$@" </dev/null >"$out" 2>"$work/err"
-    code=$?
-    if grep -q $'\r' "$out"; then
-        echo "FAIL $label: carriage returns in the output"
-        tr -d '\r' <"$out" >"$out.stripped" && mv "$out.stripped" "$out"
-        failures=$((failures + 1))
-    fi
-    if [ "$code" -ne "$want_code" ]; then
-        echo "FAIL $label: exit code $code, expected $want_code"
-        failures=$((failures + 1))
-    fi
-    if ! cmp -s "$want" "$out"; then
-        echo "FAIL $label: output differs"
-        diff <(od -c "$want") <(od -c "$out") | head -20
-        failures=$((failures + 1))
-    fi
-    [ -s "$work/err" ] && { echo "  stderr of $label:"; head -5 "$work/err"; }
-    return 0
+skip() {
+    echo "SKIP $target: $1"
+    exit 77
 }
 
-# run_captured <output file> <command...>: runs with closed input, prints
-# the exit code.
-run_captured() {
+case $target in
+native) platform=Linux program=$native ;;
+win64) platform=Windows wine=/usr/lib/wine/wine64 arch=win64 ;;
+win32) platform=Windows wine=/usr/lib/wine/wine arch=win32 ;;
+*)
+    echo "unknown target $target"
+    exit 2
+    ;;
+esac
+
+# What the program prints first, unless /silent.
+banner=$'\n'" Partam - Version 3.0.46 beta  for $platform"$'\n  Partition tables at the sector level\n'
+
+if [ -n "$wine" ]; then
+    [ -x "$wine" ] || skip "$wine is not installed"
+    "$wine" --version >/dev/null 2>&1 || skip "$wine does not run on this machine"
+    [ -f "$program" ] || skip "$program is not built"
+    # A prefix of this run's own: concurrent tests never share a wine
+    # server, and the 32-bit one is made by 32-bit wine. No Mono or Gecko.
+    export WINEPREFIX="$work/wineprefix" WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    if ! "$wine" wineboot -i >"$work/wineboot.log" 2>&1; then
+        echo "FAIL $target: wineboot could not make a prefix"
+        cat "$work/wineboot.log"
+        exit 1
+    fi
+    # Wine reads the environment, PARTAM_DISKS too, in the locale's
+    # character set: UTF-8, whatever the caller's locale.
+    runner=(env LC_ALL=C.UTF-8 "$wine")
+fi
+
+# images <file>...: the disk images of the runs that follow, as drives 0,
+# 1, 2 ...; names without a folder are in $work.
+images() {
+    image_list=()
+    local image
+    for image in "$@"; do
+        [[ $image == /* ]] || image="$work/$image"
+        image_list+=("$image")
+    done
+}
+
+# The image list as PARTAM_DISKS of the native program and of the Windows
+# one (Z: is the Linux root under wine).
+native_disks() { (IFS=:; printf '%s' "${image_list[*]}"); }
+windows_disks() {
+    local image list=()
+    for image in "${image_list[@]}"; do
+        image="Z:$image"
+        list+=("${image//\//\\}")
+    done
+    (IFS=';'; printf '%s' "${list[*]}")
+}
+
+# run <output file> <program arguments...>: the target's program on the
+# images with closed input; its exit status in $status, its output with
+# its line ends in $1. On Windows every line end must be CR LF (text-mode
+# output); they are turned into LF for the comparisons.
+run() {
     local out=$1
     shift
-    timeout 120 "$@" </dev/null >"$out" 2>>"$work/err"
-    echo $?
+    [ ${#image_list[@]} -gt 0 ] || { echo "FAIL: no disk images named; a run never reaches the machine's drives"; exit 1; }
+    if [ -z "$wine" ]; then
+        PARTAM_DISKS=$(native_disks) timeout 120 "$program" "$@" </dev/null >"$out" 2>"$work/err"
+        status=$?
+        return
+    fi
+    PARTAM_DISKS=$(windows_disks) timeout 120 "${runner[@]}" "$program" "$@" </dev/null >"$out.crlf" 2>"$work/err"
+    status=$?
+    if ! crlf_only "$out.crlf"; then
+        echo "FAIL $target $*: line ends other than CR LF"
+        od -c "$out.crlf" | head -10
+        failures=$((failures + 1))
+    fi
+    LC_ALL=C sed 's/\r$//' "$out.crlf" >"$out"
 }
 
-# Prepares wine for the Windows program; false (with a SKIP line) when wine
-# or the program is missing.
-wine_ready() {
-    if [ ! -x "$wine" ]; then
-        echo "SKIP Windows program: $wine is not installed"
-        return 1
+# True when every line end in the file is CR LF and no CR stands elsewhere.
+crlf_only() {
+    local cr lf ended
+    cr=$(LC_ALL=C tr -cd '\r' <"$1" | wc -c)
+    lf=$(LC_ALL=C tr -cd '\n' <"$1" | wc -c)
+    ended=$(LC_ALL=C grep -a -c $'\r$' "$1")
+    [ "$cr" -eq "$lf" ] && [ "$ended" -eq "$lf" ]
+}
+
+# The native program on the same images, for the comparison on Windows.
+run_native() {
+    local out=$1
+    shift
+    PARTAM_DISKS=$(native_disks) timeout 120 "$native" "$@" </dev/null >"$out" 2>>"$work/err"
+    native_status=$?
+}
+
+# The exit status a whole code ends with on this target: Linux ends a code
+# it cannot carry with 255 (see main.cpp); wine hands on the low 8 bits.
+status_of() {
+    if [ -z "$wine" ]; then
+        if [ "$1" -gt 255 ]; then echo 255; else echo "$1"; fi
+    else
+        echo $(($1 & 255))
     fi
-    if [ ! -f "${winexe:-}" ]; then
-        echo "SKIP Windows program: ${winexe:-Partam64.exe} is not built"
-        return 1
+}
+
+# check <label> <code> <output> <program arguments...>
+# One run on every target: the program's whole exit code and every byte it
+# prints ($banner is this target's banner). Either may be `-`, "not fixed
+# here". On a Windows target the native program runs too, and the two must
+# print the same bytes (the banner line aside) and end with the same status
+# (or 255 natively for a code beyond 8 bits). The native program must write
+# nothing on standard error, where the sanitizers report.
+check() {
+    local label="$target $1" code=$2 want=$3
+    shift 3
+    run "$work/out" "$@"
+    if [ "$code" != - ] && [ "$status" -ne "$(status_of "$code")" ]; then
+        echo "FAIL $label: exit status $status, expected $(status_of "$code") (code $code)"
+        failures=$((failures + 1))
     fi
-    export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
-    "$wine" wineboot -i >/dev/null 2>&1
+    if [ "$want" != - ] && ! cmp -s <(printf '%s' "$want") "$work/out"; then
+        echo "FAIL $label: output differs"
+        diff <(printf '%s' "$want" | od -c) <(od -c "$work/out") | head -20
+        failures=$((failures + 1))
+    fi
+    if [ -n "$wine" ]; then
+        run_native "$work/native.out" "$@"
+        if [ "$native_status" -ne "$status" ] && [ "$native_status" -ne 255 ]; then
+            echo "FAIL $label: exit status $status, $native_status natively"
+            failures=$((failures + 1))
+        fi
+        if ! cmp -s <(LC_ALL=C sed '2s/ for Linux$/ for Windows/' "$work/native.out") "$work/out"; then
+            echo "FAIL $label: other bytes than the native program's"
+            diff <(LC_ALL=C sed '2s/ for Linux$/ for Windows/' "$work/native.out") "$work/out" | head -10
+            failures=$((failures + 1))
+        fi
+    fi
+    if [ -s "$work/err" ]; then
+        echo "FAIL $label: standard error:"
+        head -20 "$work/err"
+        failures=$((failures + 1))
+    fi
     return 0
 }
 
-# A path of the work folder as the Windows program sees it.
-winpath() { local p="Z:$1"; printf '%s' "${p//\//\\}"; }
+# programs_in <folder>: the runs that follow use copies of the programs in
+# $work/<folder> (the target's and the native one, whose names differ), so
+# that a file put there is beside both.
+programs_in() {
+    local folder="$work/$1"
+    mkdir -p "$folder"
+    cp "$native" "$folder/"
+    [ "$program" = "$native" ] || cp "$program" "$folder/"
+    program="$folder/$(basename "$program")"
+    native="$folder/$(basename "$native")"
+}
 
 finish() {
     if [ "$failures" -ne 0 ]; then
-        echo "$failures failure(s)"
+        echo "$failures failure(s) on $target"
         exit 1
     fi
-    echo "all program checks passed"
+    echo "all program checks passed on $target"
     exit 0
 }

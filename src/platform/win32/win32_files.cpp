@@ -21,17 +21,6 @@ namespace {
 
 HANDLE AsHandle(FileId file) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(file)); }
 
-std::optional<std::string> DiskListValue() {
-    char small[1];
-    const DWORD needed = GetEnvironmentVariableA(kDiskListVariable, small, 0);
-    if (needed == 0) return std::nullopt;
-    std::string value(needed, '\0');
-    const DWORD length = GetEnvironmentVariableA(kDiskListVariable, value.data(), needed);
-    if (length == 0 || length >= needed) return std::string();
-    value.resize(length);
-    return value;
-}
-
 bool IsDeviceNamespace(const std::string& path) { return path.rfind("\\\\.\\", 0) == 0; }
 
 // The errors of an open refused for writing alone: a read-only file, a
@@ -91,7 +80,7 @@ std::optional<std::string> Win32Platform::ProbeEntry(const std::string& path) {
 
 bool Win32Platform::DiskListInForce() {
     const EntryProbe probe = [this](const std::string& path) { return ProbeEntry(path); };
-    return diskList_.Use(DiskListValue(), kDiskListSeparator, probe, ReportToStandardError);
+    return diskList_.Use(GetEnv(kDiskListVariable), kDiskListSeparator, probe, ReportToStandardError);
 }
 
 std::optional<std::string> Win32Platform::ImagePath(int driveNumber) {

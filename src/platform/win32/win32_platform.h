@@ -13,7 +13,9 @@ namespace partam::win32 {
 
 class Win32Platform : public Platform {
 public:
-    Win32Platform();
+    // Standard output stays in the C runtime's text mode: redirected output
+    // has CR LF line ends, as every Windows console program's has.
+    Win32Platform() = default;
     ~Win32Platform() override;
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;

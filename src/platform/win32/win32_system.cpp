@@ -3,13 +3,13 @@
 #define NOMINMAX
 #endif
 #include <conio.h>
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "platform/console_input.h"
 #include "platform/locale_format.h"
@@ -56,9 +56,6 @@ std::string LocaleText(LCTYPE type) {
 UINT LocaleNumber(LCTYPE type) { return static_cast<UINT>(std::atoi(LocaleText(type).c_str())); }
 
 }  // namespace
-
-// Output goes out byte for byte: "\n" stays one byte, as on Linux.
-Win32Platform::Win32Platform() { _setmode(_fileno(stdout), _O_BINARY); }
 
 bool Win32Platform::ReadRegistryValue(const std::string& keyPath, const std::string& valueName,
                                       std::uint32_t maxBytes, std::vector<std::uint8_t>& data) {
@@ -143,21 +140,37 @@ std::string Win32Platform::ProgramFolder() {
     return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
+// The value is read as UTF-16 and converted to the active code page here,
+// as GetEnvironmentVariableA would do: wine's GetEnvironmentVariableA counts
+// the value in UTF-16 units rather than bytes, and so cuts short any value
+// whose ANSI form is longer (under UTF-8, every name outside ASCII).
 std::optional<std::string> Win32Platform::GetEnv(const std::string& name) {
-    std::string value(256, '\0');
+    std::wstring wideName(name.size(), L'\0');
+    const int nameLength = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()),
+                                               wideName.data(), static_cast<int>(wideName.size()));
+    wideName.resize(static_cast<std::size_t>(std::max(nameLength, 0)));
+    std::wstring value(256, L'\0');
     for (;;) {
         SetLastError(ERROR_SUCCESS);
-        const DWORD n = GetEnvironmentVariableA(name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+        const DWORD n =
+            GetEnvironmentVariableW(wideName.c_str(), value.data(), static_cast<DWORD>(value.size()));
         if (n == 0) {
             if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
             return std::string();
         }
         if (n < value.size()) {
             value.resize(n);
-            return value;
+            break;
         }
         value.resize(n);
     }
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, value.data(), static_cast<int>(value.size()), nullptr, 0,
+                                          nullptr, nullptr);
+    if (bytes <= 0) return std::string();
+    std::string text(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, value.data(), static_cast<int>(value.size()), text.data(), bytes, nullptr,
+                        nullptr);
+    return text;
 }
 
 std::optional<std::string> Win32Platform::ReadTextFile(const std::string& path) {
