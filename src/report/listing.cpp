@@ -144,9 +144,11 @@ void MbrRows(ReportContext& r, const ListingOptions& o) {
     for (int n = 1; n <= d.PartitionCount(0); ++n) {
         const mPart* p = d.GetPartition(n, false);
         if (!p) continue;
+        // An extended partition is followed at once by its own chain; the
+        // free space after it comes after that.
         ShowPartitionRow(r, n, *p, 0);
-        if (o.freeSpace) FreeSpaceFrom(r, p->start + p->sectors);
         if (o.extendedOnly && IsExtendedType(p->type)) LogicalRows(r, *p);
+        if (o.freeSpace) FreeSpaceFrom(r, p->start + p->sectors);
     }
 }
 

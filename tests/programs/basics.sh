@@ -9,10 +9,8 @@ source "$(dirname "$0")/lib.bash"
 # a.img holds one NTFS-typed partition (sectors 2048-6143), b.img nothing.
 truncate -s 10M "$work/a.img"
 truncate -s 10M "$work/b.img"
-put() { printf "$2" | dd of="$work/a.img" bs=1 seek="$1" conv=notrunc status=none; }
-put 0 '\x33\xc0'
-put 446 '\x00\x00\x00\x00\x07\x00\x00\x00\x00\x08\x00\x00\x00\x10\x00\x00'
-put 510 '\x55\xaa'
+put a.img 0 '\x33\xc0'
+table a.img 0 "$(entry 0 7 2048 4096)"
 
 help=$' \n Usage: Partam /command[=x or #] [/filename=y] [/sector=z]'
 help+=$'\n /List        Lists disk and partition details'
@@ -64,6 +62,13 @@ check /bogus 105 "$banner"$'\n Error 105: Invalid or incomplete switch: /bogus\n
 check /disk=1 0 "$banner$help" /disk=1
 check /diskcount 2 "$banner"$'\n' /diskcount
 check "/silent /result /diskcount" 2 $'\n2\n' /silent /result /diskcount
+# A command not built yet is refused, never reported as done; a refused
+# value of a command switch still names its command; a number past 2^64 is
+# refused, not wrapped round to a small one.
+check /bootmenu 112 "$banner"$'\n Error 112: Invalid option specified.\n' /bootmenu
+check "/status /save=xyz" 105 "$banner"$'\n Error 105: Invalid or incomplete switch: /save=xyz\n' /status /save=xyz
+check "/disk=2^64+1" 105 "$banner"$'\n Error 105: Invalid or incomplete switch: /disk=18446744073709551617\n' \
+    /disk=18446744073709551617 /diskcount
 
 # An image whose name lies outside every ANSI code page: the Windows
 # programs take UTF-8 as theirs, so any name Windows accepts works.

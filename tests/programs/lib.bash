@@ -131,7 +131,7 @@ crlf_only() {
 run_native() {
     local out=$1
     shift
-    PARTAM_DISKS=$(native_disks) timeout 120 "$native" "$@" </dev/null >"$out" 2>>"$work/err"
+    PARTAM_DISKS=$(native_disks) timeout 120 "$native" "$@" </dev/null >"$out" 2>"$work/err.native"
     native_status=$?
 }
 
@@ -177,13 +177,25 @@ check() {
             failures=$((failures + 1))
         fi
     fi
-    if [ -s "$work/err" ]; then
+    if [ -n "$stderr_pattern" ]; then
+        if ! grep -q -E -- "$stderr_pattern" "$work/err"; then
+            echo "FAIL $label: standard error does not say /$stderr_pattern/:"
+            head -5 "$work/err"
+            failures=$((failures + 1))
+        fi
+    elif [ -s "$work/err" ]; then
         echo "FAIL $label: standard error:"
         head -20 "$work/err"
         failures=$((failures + 1))
     fi
+    stderr_pattern=
     return 0
 }
+
+# expect_stderr <extended regular expression>: the next check's standard
+# error must match it (instead of being empty).
+stderr_pattern=
+expect_stderr() { stderr_pattern=$1; }
 
 # programs_in <folder>: the runs that follow use copies of the programs in
 # $work/<folder> (the target's and the native one, whose names differ), so
@@ -195,6 +207,31 @@ programs_in() {
     [ "$program" = "$native" ] || cp "$program" "$folder/"
     program="$folder/$(basename "$program")"
     native="$folder/$(basename "$native")"
+}
+
+# put <image> <byte offset> <printf format>: writes bytes into an image in
+# $work, which keeps its size.
+put() { printf "$3" | dd of="$work/$1" bs=1 seek="$2" conv=notrunc status=none; }
+
+# entry <status> <type> <start> <sectors>: a 16-byte partition entry as the
+# printf escapes put takes (no CHS bytes).
+entry() {
+    local v out i
+    out=$(printf '\\x%02x\\x00\\x00\\x00\\x%02x\\x00\\x00\\x00' "$1" "$2")
+    for v in "$3" "$4"; do
+        for i in 0 8 16 24; do out+=$(printf '\\x%02x' $(((v >> i) & 255))); done
+    done
+    printf '%s' "$out"
+}
+
+# table <image> <sector> <entry>...: a partition table at a sector (an MBR
+# or an EBR): the entries from slot 0 on, and 55 AA.
+table() {
+    local image=$1 sector=$2 slots=""
+    shift 2
+    for e in "$@"; do slots+=$e; done
+    put "$image" $((sector * 512 + 446)) "$slots"
+    put "$image" $((sector * 512 + 510)) '\x55\xaa'
 }
 
 finish() {
