@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 PRESETS := native native32 win64 win32
 
-.PHONY: all demo test build deps $(PRESETS) sanitize clean
+.PHONY: all demo test build deps $(PRESETS) sanitize bench clean
 
 all: build
 
@@ -26,6 +26,10 @@ test: build sanitize
 	ctest --preset native -j $(JOBS)
 	ctest --preset native32 -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
+
+# Benchmarks against dd on a 1 GiB image (not part of make test).
+bench: native
+	@scripts/bench.sh build/native/partam
 
 clean:
 	rm -rf build

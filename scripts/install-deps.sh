@@ -18,6 +18,7 @@ have sfdisk || need+=(fdisk)
 have sgdisk || need+=(gdisk)
 have qemu-img || need+=(qemu-utils)
 have losetup || need+=(mount)
+[ -x /usr/bin/time ] || need+=(time)
 # Partam.exe runs under Debian's 32-bit wine, from the i386 architecture;
 # its recommends (fonts, Gecko, Mono and their libraries) are not needed.
 [ -x /usr/lib/wine/wine ] || need_x86+=(wine32:i386)

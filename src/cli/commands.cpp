@@ -168,9 +168,12 @@ using E = DiskEffect;
 using P = PartCheck;
 
 // Rows state only what differs from a command that reads, works on one
-// partition of one disk, asks nothing and has no message.
+// partition of one disk, asks nothing and has no message. The commands that
+// work on a disk's sectors rather than on a partition (save, restore, show,
+// wipe, copy) check a partition number only when one was given: a disk that
+// lost its table is exactly the one whose MBR is to be restored.
 const CommandRow kRows[] = {
-    {.id = C::Save, .branch = NotBuiltYet, .closing = SaveClosing},
+    {.id = C::Save, .partCheck = P::WhenGiven, .branch = NotBuiltYet, .closing = SaveClosing},
     {.id = C::Repair,
      .partCheck = P::Never,
      .effect = E::Writes,
@@ -178,12 +181,14 @@ const CommandRow kRows[] = {
      .branch = NotBuiltYet,
      .successOf = RepairSuccess},
     {.id = C::Restore,
+     .partCheck = P::WhenGiven,
      .effect = E::WritesAfterSafetyCopies,
      .prompt = RestorePrompt,
      .branch = NotBuiltYet,
      .closing = RestoreClosing},
-    {.id = C::Show, .branch = NotBuiltYet, .closing = SaysNothing},
+    {.id = C::Show, .partCheck = P::WhenGiven, .branch = NotBuiltYet, .closing = SaysNothing},
     {.id = C::Wipe,
+     .partCheck = P::WhenGiven,
      .effect = E::WritesAfterSafetyCopies,
      .prompt = WipePrompt,
      .branch = NotBuiltYet,
@@ -240,6 +245,7 @@ const CommandRow kRows[] = {
      .branch = NotBuiltYet,
      .success = "Partition type successfully changed"},
     {.id = C::Copy,
+     .partCheck = P::WhenGiven,
      .effect = E::Writes,
      .prompt = CopyPrompt,
      .precheck = CopyCheck,

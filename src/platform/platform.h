@@ -86,6 +86,12 @@ struct Elevation {
     bool elevated = false;
 };
 
+// A moment in UTC, in the fields the system reports it with.
+struct SystemTime {
+    std::uint16_t year = 0, month = 0, dayOfWeek = 0, day = 0;
+    std::uint16_t hour = 0, minute = 0, second = 0, milliseconds = 0;
+};
+
 // Key value returned at end of input.
 inline constexpr int kEndOfInput = -1;
 
@@ -149,6 +155,17 @@ public:
     virtual bool ReadLine(std::string& line) = 0;
     // The console output code page; 0 when unknown.
     virtual std::uint32_t OutputCodePage() = 0;
+    // Remembers where the cursor stands, so that text written from there can
+    // be written over; false when the output is no console that can move
+    // its cursor (redirected to a file or a pipe).
+    virtual bool SaveCursorPosition() = 0;
+    // Moves the cursor back to the position saved last.
+    virtual bool RestoreCursorPosition() = 0;
+
+    // --- Time and name -----------------------------------------------------
+    virtual SystemTime UtcTime() = 0;
+    // The computer's name when it has at most maxLength characters.
+    virtual std::optional<std::string> ComputerName(std::size_t maxLength) = 0;
 
     // --- Locale ------------------------------------------------------------
     // A number text ("1234.500000") formatted by the user's locale with the

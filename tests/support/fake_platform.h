@@ -2,6 +2,7 @@
 // vectors, the registry and the console are scripted, output is captured.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -80,6 +81,9 @@ public:
     std::vector<std::uint32_t> shutdownCalls;
     std::optional<std::string> failNumberFormat;  // the error text when set
     int keysRead = 0;
+    bool consoleCursor = false;
+    SystemTime now{2026, 12, 0, 6, 21, 9, 52, 123};
+    std::optional<std::string> computerName = "TESTPC";
     // Every write to any file, in the order they came.
     std::vector<FakeWrite> writes;
 
@@ -114,6 +118,22 @@ public:
     int ReadKey(bool echo) override;
     bool ReadLine(std::string& line) override;
     std::uint32_t OutputCodePage() override { return codePage; }
+    // With consoleCursor set the console can go back: what is written after
+    // a return to the saved position replaces what was written since.
+    bool SaveCursorPosition() override {
+        savedCursor_ = output.size();
+        return consoleCursor;
+    }
+    bool RestoreCursorPosition() override {
+        if (!consoleCursor) return false;
+        output.resize(std::min(savedCursor_, output.size()));
+        return true;
+    }
+    SystemTime UtcTime() override { return now; }
+    std::optional<std::string> ComputerName(std::size_t maxLength) override {
+        if (!computerName || computerName->size() > maxLength) return std::nullopt;
+        return computerName;
+    }
     std::optional<std::string> FormatLocaleNumber(const std::string& numberText, unsigned decimals) override;
     std::string LastErrorText() override {
         return failNumberFormat.value_or("The operation completed successfully.");
@@ -137,6 +157,7 @@ private:
     std::map<std::string, std::vector<std::uint8_t>> registry_;
     std::deque<int> keys_;
     std::deque<std::string> lines_;
+    std::size_t savedCursor_ = 0;
 };
 
 // The path of drive number n.

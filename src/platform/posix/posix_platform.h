@@ -50,6 +50,10 @@ public:
     int ReadKey(bool echo) override;
     bool ReadLine(std::string& line) override;
     std::uint32_t OutputCodePage() override;
+    bool SaveCursorPosition() override;
+    bool RestoreCursorPosition() override;
+    SystemTime UtcTime() override;
+    std::optional<std::string> ComputerName(std::size_t maxLength) override;
 
     std::optional<std::string> FormatLocaleNumber(const std::string& numberText, unsigned decimals) override;
     std::string LastErrorText() override;

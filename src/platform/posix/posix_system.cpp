@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "platform/console_input.h"
 #include "platform/locale_format.h"
@@ -159,6 +160,45 @@ std::uint32_t PosixPlatform::OutputCodePage() {
     const bool utf8 = std::strcmp(::nl_langinfo_l(CODESET, locale), "UTF-8") == 0;
     ::freelocale(locale);
     return utf8 ? 65001 : 0;
+}
+
+// A terminal saves and restores its cursor itself (DEC save and restore
+// cursor); anything else cannot go back.
+bool PosixPlatform::SaveCursorPosition() {
+    if (!::isatty(STDOUT_FILENO)) return false;
+    Write("\0337");
+    return true;
+}
+
+bool PosixPlatform::RestoreCursorPosition() {
+    if (!::isatty(STDOUT_FILENO)) return false;
+    Write("\0338");
+    return true;
+}
+
+SystemTime PosixPlatform::UtcTime() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    tm utc{};
+    ::gmtime_r(&now.tv_sec, &utc);
+    SystemTime t;
+    t.year = static_cast<std::uint16_t>(utc.tm_year + 1900);
+    t.month = static_cast<std::uint16_t>(utc.tm_mon + 1);
+    t.dayOfWeek = static_cast<std::uint16_t>(utc.tm_wday);
+    t.day = static_cast<std::uint16_t>(utc.tm_mday);
+    t.hour = static_cast<std::uint16_t>(utc.tm_hour);
+    t.minute = static_cast<std::uint16_t>(utc.tm_min);
+    t.second = static_cast<std::uint16_t>(utc.tm_sec);
+    t.milliseconds = static_cast<std::uint16_t>(now.tv_nsec / 1000000);
+    return t;
+}
+
+std::optional<std::string> PosixPlatform::ComputerName(std::size_t maxLength) {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) return std::nullopt;
+    const std::string text(name);
+    if (text.size() > maxLength) return std::nullopt;
+    return text;
 }
 
 // The user's numeric conventions are read from a locale object of their

@@ -51,6 +51,10 @@ public:
     int ReadKey(bool echo) override;
     bool ReadLine(std::string& line) override;
     std::uint32_t OutputCodePage() override;
+    bool SaveCursorPosition() override;
+    bool RestoreCursorPosition() override;
+    SystemTime UtcTime() override;
+    std::optional<std::string> ComputerName(std::size_t maxLength) override;
 
     std::optional<std::string> FormatLocaleNumber(const std::string& numberText, unsigned decimals) override;
     std::string LastErrorText() override;
@@ -73,6 +77,7 @@ private:
     bool ImageLayout(FileId file, bool extended, std::uint32_t bufferBytes, DriveLayoutAnswer& out);
 
     std::map<FileId, OpenEntry> open_;
+    short savedCursorX_ = 0, savedCursorY_ = 0;
     DiskListState diskList_;
 };
 

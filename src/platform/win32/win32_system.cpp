@@ -212,6 +212,37 @@ bool Win32Platform::ReadLine(std::string& line) {
 
 std::uint32_t Win32Platform::OutputCodePage() { return GetConsoleOutputCP(); }
 
+bool Win32Platform::SaveCursorPosition() {
+    std::fflush(stdout);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return false;
+    savedCursorX_ = info.dwCursorPosition.X;
+    savedCursorY_ = info.dwCursorPosition.Y;
+    return true;
+}
+
+bool Win32Platform::RestoreCursorPosition() {
+    std::fflush(stdout);
+    return SetConsoleCursorPosition(GetStdHandle(STD_OUTPUT_HANDLE), COORD{savedCursorX_, savedCursorY_}) != 0;
+}
+
+SystemTime Win32Platform::UtcTime() {
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    return SystemTime{now.wYear, now.wMonth, now.wDayOfWeek, now.wDay,
+                      now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+// The name is asked for with room for maxLength characters; a longer name
+// does not fit and is not taken.
+std::optional<std::string> Win32Platform::ComputerName(std::size_t maxLength) {
+    std::string name(maxLength + 1, '\0');
+    DWORD size = static_cast<DWORD>(name.size());
+    if (!GetComputerNameA(name.data(), &size)) return std::nullopt;
+    name.resize(size);
+    return name;
+}
+
 std::optional<std::string> Win32Platform::FormatLocaleNumber(const std::string& numberText,
                                                              unsigned decimals) {
     std::string decimalSeparator = LocaleText(LOCALE_SDECIMAL);
