@@ -7,7 +7,8 @@
 # usage: scripts/bench.sh [program]
 set -euo pipefail
 program=$(realpath "${1:-build/native/partam}")
-rounds=${BENCH_ROUNDS:-3}
+cases=$(realpath "$(dirname "$0")/bench.d")
+rounds=${BENCH_ROUNDS:-5}
 work=$(mktemp -d "${TMPDIR:-/tmp}/partam-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -17,38 +18,39 @@ cd "$work"
 head -c $((1024 * 1024 * 1024)) /dev/urandom >disk.img
 printf 'label: dos\nstart=2048, size=1048576, type=7\n' | sfdisk -q disk.img >/dev/null
 
-# seconds <command...>: the best wall time of the rounds; peak memory (KiB)
-# of the last round in $peak.
-seconds() {
-    local best="" t i
-    for ((i = 0; i < rounds; i++)); do
-        sync
-        /usr/bin/time -f '%e %M' -o time.out "$@" </dev/null >/dev/null 2>&1
-        read -r t peak <time.out
-        if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t; fi
-    done
-    echo "$best"
+# once <command...>: one timed run; its wall time (seconds) in $t and its
+# peak memory (KiB) in $p.
+once() {
+    sync
+    /usr/bin/time -f '%e %M' -o time.out "$@" </dev/null >/dev/null 2>&1
+    read -r t p <time.out
 }
 
-# case <name> <limit> <dd command> -- <partam arguments>: times both and
-# prints the ratio, which should stay within the limit.
+# case_ <name> <limit> <dd command...> -- <partam arguments...>: dd and the
+# program take turns, round after round, so that both meet the same state
+# of the machine; the best time of each counts. Prints the ratio, which
+# should stay within the limit, and the program's largest peak memory.
 case_() {
     local name=$1 limit=$2
     shift 2
-    local dd=() partam=()
+    local dd=()
     while [ "$1" != -- ]; do dd+=("$1"); shift; done
     shift
-    partam=("$@")
-    local tdd tpartam ratio
-    tdd=$(seconds "${dd[@]}")
-    tpartam=$(seconds env PARTAM_DISKS=disk.img "$program" "${partam[@]}")
+    local tdd="" tpartam="" peak=0 i ratio
+    for ((i = 0; i < rounds; i++)); do
+        once "${dd[@]}"
+        if [ -z "$tdd" ] || awk "BEGIN{exit !($t < $tdd)}"; then tdd=$t; fi
+        once env PARTAM_DISKS=disk.img "$program" "$@"
+        if [ -z "$tpartam" ] || awk "BEGIN{exit !($t < $tpartam)}"; then tpartam=$t; fi
+        if [ "$p" -gt "$peak" ]; then peak=$p; fi
+    done
     ratio=$(awk "BEGIN{ printf \"%.2f\", ($tpartam + 0.001) / ($tdd + 0.001) }")
     printf '%-14s dd %6.2fs  partam %6.2fs  ratio %5s (limit %s)  peak %6d KiB\n' \
         "$name" "$tdd" "$tpartam" "$ratio" "$limit" "$peak"
 }
 
 # The cases, one per benchmarked command.
-for bench in "$(dirname "$0")"/bench.d/*.sh; do
+for bench in "$cases"/*.sh; do
     [ -e "$bench" ] || continue
     # shellcheck source=/dev/null
     source "$bench"

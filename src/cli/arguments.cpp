@@ -28,6 +28,10 @@ ArgumentList::ArgumentList(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) entries_.push_back(MakeEntry(argv[i] != nullptr ? argv[i] : ""));
 }
 
+ArgumentList::ArgumentList(const std::vector<std::string>& tokens) {
+    for (const std::string& token : tokens) entries_.push_back(MakeEntry(token));
+}
+
 const ArgumentEntry* ArgumentList::Find(const std::string& key) {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const ArgumentEntry& entry = entries_[i];

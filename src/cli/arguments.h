@@ -28,6 +28,8 @@ public:
     ArgumentList() = default;
     // From the second argument on.
     ArgumentList(int argc, const char* const* argv);
+    // The tokens of the options file, in order.
+    explicit ArgumentList(const std::vector<std::string>& tokens);
 
     // The first entry whose name or whole text equals key, ignoring case; it
     // becomes the current entry. Null (and no current entry) when none.

@@ -11,6 +11,11 @@ namespace partam {
 
 // /list and /tablist: the listing; both record success without a message.
 void ListBranch(RunContext& run);
+// /save=, /restore= and /show=: backup files of the selected disk's
+// sectors, and what they hold.
+void SaveBranch(RunContext& run);
+void RestoreBranch(RunContext& run);
+void ShowBranch(RunContext& run);
 // /flashmbr changes nothing; it passes on the disk object's error state.
 void FlashMbrBranch(RunContext& run);
 // /create reports its refusals by throwing them.

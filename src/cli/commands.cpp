@@ -173,7 +173,7 @@ using P = PartCheck;
 // wipe, copy) check a partition number only when one was given: a disk that
 // lost its table is exactly the one whose MBR is to be restored.
 const CommandRow kRows[] = {
-    {.id = C::Save, .partCheck = P::WhenGiven, .branch = NotBuiltYet, .closing = SaveClosing},
+    {.id = C::Save, .partCheck = P::WhenGiven, .branch = SaveBranch, .closing = SaveClosing},
     {.id = C::Repair,
      .partCheck = P::Never,
      .effect = E::Writes,
@@ -184,9 +184,9 @@ const CommandRow kRows[] = {
      .partCheck = P::WhenGiven,
      .effect = E::WritesAfterSafetyCopies,
      .prompt = RestorePrompt,
-     .branch = NotBuiltYet,
+     .branch = RestoreBranch,
      .closing = RestoreClosing},
-    {.id = C::Show, .partCheck = P::WhenGiven, .branch = NotBuiltYet, .closing = SaysNothing},
+    {.id = C::Show, .partCheck = P::WhenGiven, .branch = ShowBranch, .closing = SaysNothing},
     {.id = C::Wipe,
      .partCheck = P::WhenGiven,
      .effect = E::WritesAfterSafetyCopies,

@@ -1,6 +1,7 @@
 #include "cli/switches.h"
 
 #include <string_view>
+#include <vector>
 
 #include "base/result_codes.h"
 #include "base/text.h"
@@ -112,22 +113,25 @@ void ParseCommandLine(RunContext& run, int argc, const char* const* argv) {
     for (const ArgumentEntry& entry : run.arguments.Entries()) ParseSwitch(run, entry.text);
 }
 
+// The tokens are kept as the run's argument list, as the command line's
+// arguments are, so that the commands find their parameters (/filename=,
+// /range=, ...) the same way from either.
 bool ReadOptionsFile(RunContext& run) {
     const auto text = run.platform.ReadTextFile(run.platform.ProgramFolder() + kOptionsFileName);
     if (!text) return false;
-    bool anyToken = false;
+    std::vector<std::string> tokens;
     std::string token;
     for (std::size_t i = 0; i <= text->size(); ++i) {
         if (i < text->size() && !IsSeparator((*text)[i])) {
             token += (*text)[i];
-            continue;
+        } else if (!token.empty()) {
+            tokens.push_back(std::move(token));
+            token.clear();
         }
-        if (token.empty()) continue;
-        anyToken = true;
-        ParseSwitch(run, token, SwitchSource::OptionsFile);
-        token.clear();
     }
-    return anyToken;
+    run.arguments = ArgumentList(tokens);
+    for (const std::string& t : tokens) ParseSwitch(run, t, SwitchSource::OptionsFile);
+    return !tokens.empty();
 }
 
 std::int64_t KeywordNumber(const std::string& text) {

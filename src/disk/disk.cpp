@@ -92,6 +92,16 @@ void mDisk::Reload(bool reread) {
     ReadTable();
 }
 
+int mDisk::LoadTableFrom(std::uint64_t lba) {
+    if (!device_->ReadSectors(sector0_.data(), lba, 1)) sector0_.fill(0);
+    if (!HasBootSignature(sector0_)) {
+        SetError(kNoMbrHere, static_cast<int>(lba));
+        return kNoMbrHere;
+    }
+    Reload(false);
+    return 0;
+}
+
 void mDisk::ReadDiskInfo() {
     GeometryResult g;
     g.mediaType = mediaType_;

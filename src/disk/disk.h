@@ -45,6 +45,10 @@ public:
     int Use(int index, bool force = false);   // 0 or 511
     int UseVirtual(const std::string& path);  // 565 or the virtual disk's code
     void Reload(bool reread);
+    // Reads sector lba into the sector-0 copy and rebuilds the table from
+    // it, as if it were the disk's MBR; nothing is written. 510 (recorded,
+    // with the sector as its parameter) when it does not end with 55 AA.
+    int LoadTableFrom(std::uint64_t lba);
 
     // --- The drives.
     int DiskCount() const { return diskCount_; }

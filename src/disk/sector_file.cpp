@@ -69,18 +69,20 @@ bool SectorFile::WriteText(const std::string& text, bool appendCrLf, std::uint32
     return true;
 }
 
+// A sector transfer is one positioned call. A read that comes back short
+// would leave stale bytes in the caller's buffer: only whole transfers count.
 bool SectorFile::ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count) {
     if (!IsOpen() || !canRead_ || count > kMaxTransferSectors || lba > kMaxLba) return false;
-    if (!Seek(static_cast<std::int64_t>(lba * 512), SeekOrigin::Begin)) return false;
-    // A sector read that comes back short would leave stale bytes in the
-    // caller's buffer: only whole transfers count.
-    return ReadBytes(buffer, count * 512) && lastCount_ == count * 512;
+    lastCount_ = 0;
+    return platform_.ReadFileAt(handle_, lba * 512, buffer, count * 512, lastCount_) &&
+           lastCount_ == count * 512;
 }
 
 bool SectorFile::WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) {
     if (!IsOpen() || !canWrite_ || count > kMaxTransferSectors || lba > kMaxLba) return false;
-    if (!Seek(static_cast<std::int64_t>(lba * 512), SeekOrigin::Begin)) return false;
-    return WriteBytes(buffer, count * 512) && lastCount_ == count * 512;
+    lastCount_ = 0;
+    return platform_.WriteFileAt(handle_, lba * 512, buffer, count * 512, lastCount_) &&
+           lastCount_ == count * 512;
 }
 
 bool SectorFile::Seek(std::int64_t byteOffset, SeekOrigin origin) {

@@ -109,6 +109,20 @@ public:
     virtual bool ReadFile(FileId file, void* buffer, std::uint32_t count, std::uint32_t& done) = 0;
     virtual bool WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) = 0;
     virtual bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) = 0;
+    // A read or write of count bytes at a byte offset, in one call where the
+    // system has one; where the file position stands afterwards is not said.
+    virtual bool ReadFileAt(FileId file, std::uint64_t offset, void* buffer, std::uint32_t count,
+                            std::uint32_t& done) {
+        done = 0;
+        return SeekFile(file, static_cast<std::int64_t>(offset), SeekOrigin::Begin) &&
+               ReadFile(file, buffer, count, done);
+    }
+    virtual bool WriteFileAt(FileId file, std::uint64_t offset, const void* buffer, std::uint32_t count,
+                             std::uint32_t& done) {
+        done = 0;
+        return SeekFile(file, static_cast<std::int64_t>(offset), SeekOrigin::Begin) &&
+               WriteFile(file, buffer, count, done);
+    }
     virtual bool FileSize(FileId file, std::uint64_t& size) = 0;
     // What was written through this handle is on the device, not only in
     // the system's cache. False when that fails or the handle is unknown.

@@ -164,30 +164,68 @@ bool PosixPlatform::ReadFile(FileId file, void* buffer, std::uint32_t count, std
     return true;
 }
 
-bool PosixPlatform::WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) {
-    done = 0;
-    const OpenEntry* entry = Find(file);
-    if (!entry) return false;
-    if (entry->writeRefusal != 0) {
-        errno = entry->writeRefusal;
+bool PosixPlatform::MayWrite(const OpenEntry& entry, std::uint64_t offset, std::uint32_t count) {
+    if (entry.writeRefusal != 0) {
+        errno = entry.writeRefusal;
         return false;
     }
-    const off_t position = ::lseek(entry->fd, 0, SEEK_CUR);
-    if (position < 0) return false;
-    if (entry->block &&
-        !WriteAllowed(InspectDevice(roots_, entry->device), static_cast<std::uint64_t>(position), count)) {
+    if (entry.block && !WriteAllowed(InspectDevice(roots_, entry.device), offset, count)) {
         errno = EBUSY;
         return false;
     }
     std::uint64_t size = 0;
-    if (entry->drive && !entry->block &&
-        (!DeviceSize(*entry, size) || static_cast<std::uint64_t>(position) + count > size)) {
+    if (entry.drive && !entry.block && (!DeviceSize(entry, size) || offset + count > size)) {
         errno = ENOSPC;  // an image standing in for a drive does not grow
         return false;
     }
+    return true;
+}
+
+bool PosixPlatform::WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) {
+    done = 0;
+    const OpenEntry* entry = Find(file);
+    if (!entry) return false;
+    const off_t position = ::lseek(entry->fd, 0, SEEK_CUR);
+    if (position < 0 || !MayWrite(*entry, static_cast<std::uint64_t>(position), count)) return false;
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     while (done < count) {
         const ssize_t n = ::write(entry->fd, bytes + done, std::min(count - done, kMaxChunk));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<std::uint32_t>(n);
+    }
+    return true;
+}
+
+bool PosixPlatform::ReadFileAt(FileId file, std::uint64_t offset, void* buffer, std::uint32_t count,
+                               std::uint32_t& done) {
+    done = 0;
+    const OpenEntry* entry = Find(file);
+    if (!entry) return false;
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::pread(entry->fd, bytes + done, std::min(count - done, kMaxChunk),
+                                  static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;  // end of file
+        done += static_cast<std::uint32_t>(n);
+    }
+    return true;
+}
+
+bool PosixPlatform::WriteFileAt(FileId file, std::uint64_t offset, const void* buffer, std::uint32_t count,
+                                std::uint32_t& done) {
+    done = 0;
+    const OpenEntry* entry = Find(file);
+    if (!entry || !MayWrite(*entry, offset, count)) return false;
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::pwrite(entry->fd, bytes + done, std::min(count - done, kMaxChunk),
+                                   static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n == 0) errno = ENOSPC;

@@ -24,6 +24,10 @@ public:
     bool ReadFile(FileId file, void* buffer, std::uint32_t count, std::uint32_t& done) override;
     bool WriteFile(FileId file, const void* buffer, std::uint32_t count, std::uint32_t& done) override;
     bool SeekFile(FileId file, std::int64_t offset, SeekOrigin origin) override;
+    bool ReadFileAt(FileId file, std::uint64_t offset, void* buffer, std::uint32_t count,
+                    std::uint32_t& done) override;
+    bool WriteFileAt(FileId file, std::uint64_t offset, const void* buffer, std::uint32_t count,
+                     std::uint32_t& done) override;
     bool FileSize(FileId file, std::uint64_t& size) override;
     bool FlushFile(FileId file) override;
     void CloseFile(FileId file) override;
@@ -72,6 +76,10 @@ private:
         int writeRefusal = 0;  // why a drive opened for reading only cannot be written
     };
     OpenEntry* Find(FileId file);
+    // Whether count bytes may be written at offset: never into data a
+    // mounted filesystem uses, never past the end of an image that stands in
+    // for a drive. errno tells why not.
+    bool MayWrite(const OpenEntry& entry, std::uint64_t offset, std::uint32_t count);
     // Disk control applies to drives and block devices, not to plain files.
     OpenEntry* FindDrive(FileId file);
     bool DeviceSize(const OpenEntry& entry, std::uint64_t& size);

@@ -1,0 +1,183 @@
+#include "backup/save_restore.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <vector>
+
+#include "backup/progress.h"
+#include "backup/sector_range.h"
+#include "base/result_codes.h"
+#include "base/sector_buffer.h"
+#include "base/text.h"
+
+namespace partam {
+
+namespace {
+
+// The longest computer name the header keeps.
+constexpr std::size_t kComputerNameLength = 15;
+
+// Writes all of bytes, or fails: a short write is a failure here.
+bool WriteAll(SectorFile& file, const std::uint8_t* bytes, std::size_t count) {
+    std::uint32_t done = 0;
+    return file.WriteBytes(bytes, static_cast<std::uint32_t>(count), &done) && done == count;
+}
+
+// A file for a backup, replacing what was there. A file that cannot be
+// made is one in a place that does not exist (562) or one that exists and
+// may not be replaced (563).
+int CreateBackupFile(SectorFile& file, const std::string& path, bool tellExisting) {
+    if (file.OpenCreate(path)) return 0;
+    return tellExisting && FileExists(file.GetPlatform(), path) ? kCannotOverwrite : kBadPath;
+}
+
+}  // namespace
+
+BackupHeader HeaderFor(mDisk& disk, BackupKind kind, std::uint64_t firstSector, std::uint64_t countField) {
+    Platform& platform = disk.GetPlatform();
+    BackupHeader h;
+    h.kind = static_cast<std::uint8_t>(kind);
+    h.time = platform.UtcTime();
+    h.mbrDisk = !disk.IsGpt();
+    h.removable = disk.IsRemovable();
+    h.totalSectors = disk.TotalSectors();
+    const int partitions = disk.PartitionCount(0);
+    h.partitionCount = static_cast<std::uint16_t>(std::min(partitions, 0xFFFF));
+    h.model = disk.DeviceDescription();
+    h.diskCount = static_cast<std::uint16_t>(disk.DiskCount());
+    h.computerName = platform.ComputerName(kComputerNameLength).value_or(std::string());
+    h.firstSector = firstSector;
+    h.countField = countField;
+    for (int n = 1; n <= 4; ++n) {
+        if (const mPart* p = disk.GetPartition(n, false))
+            h.labels[static_cast<std::size_t>(n - 1)] = p->volumeLabel;
+    }
+    for (int n = 1; n <= partitions; ++n) {
+        const mPart* p = disk.GetPartition(n, false);
+        if (p && p->start == firstSector) {
+            h.matchedNumber = static_cast<std::uint8_t>(n);
+            h.matchedSlot = static_cast<std::uint8_t>(p->slot);
+            h.matchedType = static_cast<std::uint8_t>(p->type);
+        }
+    }
+    return h;
+}
+
+int SmallSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint32_t count, BackupKind kind,
+              bool ignoreErrors) {
+    std::vector<std::uint8_t> content;
+    if (kind != BackupKind::None) {
+        const Sector header = EncodeBackupHeader(HeaderFor(disk, kind, first, count));
+        content.assign(header.begin(), header.end());
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+        Sector sector{};
+        if (disk.ReadSectors(sector.data(), first + i, 1) != 0 && !ignoreErrors)
+            return disk.SetError(kBackupWriteFailed, 0);
+        content.insert(content.end(), sector.begin(), sector.end());
+    }
+    SectorFile file(disk.GetPlatform());
+    if (const int refused = CreateBackupFile(file, path, true); refused != 0)
+        return disk.SetError(refused, 0);
+    if (!WriteAll(file, content.data(), content.size())) return disk.SetError(kBackupWriteFailed, 0);
+    return disk.GetError();
+}
+
+int LargeSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint64_t last, BackupKind kind,
+              bool ignoreErrors) {
+    SectorFile file(disk.GetPlatform());
+    if (const int refused = CreateBackupFile(file, path, false); refused != 0)
+        return disk.SetError(refused, 0);
+    if (kind != BackupKind::None) {
+        const Sector header = EncodeBackupHeader(HeaderFor(disk, kind, first, last));
+        if (!WriteAll(file, header.data(), header.size())) return disk.SetError(kBackupWriteFailed, 0);
+    }
+    ProgressFigure progress(disk.GetPlatform());
+    SectorBuffer buffer(kChunkSectors);
+    for (std::uint64_t at = first; at <= last;) {
+        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunkSectors, last - at + 1));
+        if (disk.ReadSectors(buffer.data(), at, n) != 0) {
+            if (!ignoreErrors) return disk.SetError(kBackupReadFailed, 0);
+            std::fill_n(buffer.data(), std::size_t{n} * kSectorSize, 0);
+        }
+        if (!WriteAll(file, buffer.data(), std::size_t{n} * kSectorSize) && !ignoreErrors)
+            return disk.SetError(kBackupWriteFailed, 0);
+        at += n;
+        if (last >= kProgressFromLastSector)
+            progress.Show(ProgressFigure::Percent(at - first, last, at > last));
+        if (at == 0) break;  // past the largest sector number
+    }
+    return disk.GetError();
+}
+
+std::optional<BackupHeader> ReadBackupHeader(Platform& platform, const std::string& path) {
+    SectorFile file(platform);
+    Sector first{};
+    if (!file.OpenRead(path) || !file.ReadSectors(first.data(), 0, 1) || ProbeBackupHeader(first) == 0)
+        return std::nullopt;
+    return DecodeBackupHeader(first);
+}
+
+std::uint32_t VolumeBootRecordSectors(std::uint32_t type) {
+    switch (type) {
+        case 0x04:
+        case 0x05:
+        case 0x06:
+        case 0x0B:
+        case 0x0C:
+        case 0x0E:
+        case 0x12:
+        case 0x14:
+        case 0x15:
+        case 0x16:
+        case 0x1B:
+        case 0x1C:
+        case 0x1E:
+            return 3;
+        case 0x07:
+        case 0x17:
+            return 7;
+        default:
+            return 0;
+    }
+}
+
+int Restore(mDisk& disk, const RestoreRequest& r) {
+    Platform& platform = disk.GetPlatform();
+    SectorFile file(platform);
+    if (!file.OpenRead(r.path)) return disk.SetError(kFileMissing, 0);
+    const std::uint64_t size = file.Size();
+    Sector first{};
+    const bool header =
+        size >= kSectorSize && file.ReadSectors(first.data(), 0, 1) && ProbeBackupHeader(first) != 0;
+    const std::uint64_t held = (size - (header ? kSectorSize : 0)) / kSectorSize;
+    const std::uint64_t data = header ? HeaderDataSectors(DecodeBackupHeader(first)) : held;
+    // Nothing is written unless all of it can be: the file holds what it
+    // claims, whole sectors, no more than asked for, and the disk has room.
+    const bool fits = data != 0 && data <= held && (header || size % kSectorSize == 0) &&
+                      (r.expected < 0 || data <= static_cast<std::uint64_t>(r.expected)) &&
+                      (disk.TotalSectors() == 0 ||
+                       (r.target < disk.TotalSectors() && data <= disk.TotalSectors() - r.target));
+    if (!fits) return disk.SetError(kFileSizeMismatch, 0);
+    if (r.expected < 0) platform.Write(Format("\n Sector Count: %" PRIu64 " \n", data));
+
+    const std::uint64_t dataStart = header ? 1 : 0;
+    bool written = true;
+    SectorBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(data, kChunkSectors)));
+    for (std::uint64_t k = 0, done = 0; done < data; ++k) {
+        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunkSectors, data - done));
+        if (!file.ReadSectors(buffer.data(), dataStart + done, n)) return disk.SetError(kBackupReadFailed, 0);
+        platform.Write(Format(" %" PRIu64 " ", k));
+        if (r.mbrCheck && k == 0 && !HasBootSignature(SectorView(buffer.data(), kSectorSize)))
+            return disk.SetError(kFileWithoutValidMbr, disk.CurrentIndex());
+        // A failed write is recorded and the later chunks are still written.
+        written = disk.WriteSectors(buffer.data(), r.target + done, n) == 0 && written;
+        done += n;
+    }
+    if (!disk.Flush()) written = disk.SetError(kSectorWriteFailed, 0) == 0;
+    // The disk found without a valid MBR before has one now.
+    if (written && disk.GetError() == kMbrCorrupt) disk.SetError(1, 0);
+    return disk.GetError();
+}
+
+}  // namespace partam

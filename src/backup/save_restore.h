@@ -1,0 +1,50 @@
+// Saving a run of the selected disk's sectors to a backup file and writing
+// a backup file's sectors back. Each operation records its outcome in the
+// disk object's error state and returns that state.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "backup/backup_file.h"
+#include "disk/disk.h"
+
+namespace partam {
+
+// The header of a backup of the selected disk made now.
+BackupHeader HeaderFor(mDisk& disk, BackupKind kind, std::uint64_t firstSector, std::uint64_t countField);
+
+// The MBR, the first head, the GPT or a volume boot record: a few sectors,
+// read whole before the file is opened, so that a failed read leaves an
+// existing file as it was. A sector that cannot be read fails the save
+// (507); with ignoreErrors a zero sector takes its place, so that every
+// sector stays at its offset in the file. kind None writes no header.
+int SmallSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint32_t count, BackupKind kind,
+              bool ignoreErrors);
+
+// A range or the whole disk, first to last, streamed in transfers of
+// kChunkSectors through one buffer, with the progress figure for long runs.
+int LargeSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint64_t last, BackupKind kind,
+              bool ignoreErrors);
+
+struct RestoreRequest {
+    std::string path;
+    std::uint64_t target = 0;    // the disk sector the first data sector goes to
+    std::int64_t expected = -1;  // at most this many sectors; -1: what the file holds
+    bool mbrCheck = false;       // the first sector must end with 55 AA
+};
+
+// The header a file starts with, when it starts with one.
+std::optional<BackupHeader> ReadBackupHeader(Platform& platform, const std::string& path);
+
+// The number of sectors a volume boot record of a partition type spans: 3
+// for the FAT types, 7 for NTFS; 0 for a type whose boot record is not known.
+std::uint32_t VolumeBootRecordSectors(std::uint32_t type);
+
+// Writes the file's data sectors to the disk from the target on. The file's
+// size, its header's claim and the disk's end are checked before anything
+// is written (560).
+int Restore(mDisk& disk, const RestoreRequest& request);
+
+}  // namespace partam

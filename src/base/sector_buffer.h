@@ -1,0 +1,35 @@
+// A buffer of whole sectors for large transfers, aligned to a memory page:
+// the system copies into a page-aligned buffer markedly faster, and some
+// devices take direct transfers only from one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "base/endian.h"
+
+namespace partam {
+
+class SectorBuffer {
+public:
+    explicit SectorBuffer(std::size_t sectors)
+        : bytes_(sectors * kSectorSize), data_(new (std::align_val_t{kAlignment}) std::uint8_t[bytes_]) {
+        std::memset(data_.get(), 0, bytes_);
+    }
+    std::uint8_t* data() { return data_.get(); }
+    const std::uint8_t* data() const { return data_.get(); }
+    std::size_t size() const { return bytes_; }
+
+private:
+    static constexpr std::size_t kAlignment = 4096;
+    struct Free {
+        void operator()(std::uint8_t* p) const { ::operator delete[](p, std::align_val_t{kAlignment}); }
+    };
+    std::size_t bytes_;
+    std::unique_ptr<std::uint8_t[], Free> data_;
+};
+
+}  // namespace partam
