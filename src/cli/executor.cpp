@@ -1,5 +1,6 @@
 #include "cli/executor.h"
 
+#include "backup/safety_copies.h"
 #include "base/result_codes.h"
 #include "cli/commands.h"
 #include "cli/help.h"
@@ -77,10 +78,7 @@ int Confirm(RunContext& run) {
     return answer;
 }
 
-void MakeSafetyCopies(RunContext& run) {
-    run.safetyCopies.clear();
-    for (int i = 0; i < run.disk->DiskCount(); ++i) run.safetyCopies.push_back(i);
-}
+void MakeSafetyCopies(RunContext& run) { run.safetyCopies = partam::MakeSafetyCopies(*run.disk); }
 
 void ProcessSwitches2(RunContext& run) {
     DebugTrace(run, "ProcessSwitches2", 0);

@@ -15,9 +15,8 @@ void ProcessSwitches2(RunContext& run);
 // A command without an action asks nothing and returns 1.
 int Confirm(RunContext& run);
 
-// Copies every disk's MBR aside before a command that can cost a table.
-// The copies themselves come with the backup layer; until then the step
-// records the disks it would copy in the run.
+// Copies every disk's MBR aside before a command that can cost a table, and
+// keeps in the run which disks it copied.
 void MakeSafetyCopies(RunContext& run);
 
 }  // namespace partam

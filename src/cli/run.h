@@ -30,7 +30,7 @@ struct RunContext {
     // The executor selected the disk the command asked for (a disk index or
     // a virtual disk file); answers about "the selected disk" need it.
     bool targetSelected = false;
-    // The disks whose MBR the safety-copy step copied aside, in order.
+    // The disks whose MBR the safety copies copied aside, in order.
     std::vector<int> safetyCopies;
 
     void Print(const std::string& text) { platform.Write(text); }

@@ -4,6 +4,7 @@
 
 #include "base/result_codes.h"
 #include "base/text.h"
+#include "disk/drive_letters.h"
 
 namespace partam {
 
@@ -164,8 +165,15 @@ void mDisk::ReadTable() {
         return;
     }
     for (int i = 1; i <= PartitionCount(2); ++i) {
-        const mPart* p = GetPartition(i, true);
-        if (p && p->active) activePartition_ = i;
+        mPart* p = GetPartition(i, true);
+        if (!p) continue;
+        if (p->active) activePartition_ = i;
+        // Only the volumes of an MBR disk's mountable partitions have letters.
+        if (gpt || isVirtual_ || !IsMountableType(p->type)) continue;
+        const auto match =
+            FindDriveLetter(platform_, static_cast<std::uint32_t>(currentIndex_), diskSignature_, p->start);
+        p->driveLetter = match ? match->letter : 0;
+        p->volumeName = match ? match->volumeName : std::string();
     }
 }
 

@@ -143,6 +143,13 @@ public:
     // itself; nothing when the registry is the place to ask.
     virtual std::optional<DriveIdentity> IdentifyDrive(int driveNumber) = 0;
 
+    // --- Volumes -------------------------------------------------------------
+    // The root paths of the logical drives ("C:\\", "D:\\", ...) in the
+    // system's order; none where there are no drive letters.
+    virtual std::vector<std::string> LogicalDriveRoots() = 0;
+    // The volume GUID path ("\\\\?\\Volume{...}\\") mounted at a root.
+    virtual std::optional<std::string> VolumeNameForMountPoint(const std::string& root) = 0;
+
     // --- Registry (HKEY_LOCAL_MACHINE, read only) --------------------------
     // Reads at most maxBytes of a value. Strings come without their NUL.
     virtual bool ReadRegistryValue(const std::string& keyPath, const std::string& valueName,
@@ -156,6 +163,9 @@ public:
     virtual bool ShutdownSystem(std::uint32_t flags) = 0;
     // The folder of the running program, ending in its path separator.
     virtual std::string ProgramFolder() = 0;
+    // The folder for temporary files, ending in its path separator; nothing
+    // when the system cannot say.
+    virtual std::optional<std::string> TempFolder() = 0;
     virtual std::optional<std::string> GetEnv(const std::string& name) = 0;
     // Reads a whole small text file (the options file); nothing when it
     // cannot be opened.

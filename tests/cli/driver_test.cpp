@@ -81,9 +81,22 @@ const std::string kNoParameters =
 // program's folder must never be read.
 void SetUpMachine(FakePlatform& platform) {
     test::PutSector(platform.AddDrive(0, 12288).data, 0,
-                    test::MakeMbr({{0x00, 0x07, 2048, 4096}, {0x80, 0x0C, 6144, 4096}}));
-    test::PutSector(platform.AddDrive(2, 12288).data, 0,
-                    test::MakeMbr({{0, 0x07, 2048, 2048}, {0, 0x12, 4096, 1024}, {0x80, 0x06, 8192, 1024}}));
+                    test::MakeMbr({{0x00, 0x07, 2048, 4096}, {0x80, 0x0C, 6144, 4096}}, 0x11111111));
+    test::PutSector(
+        platform.AddDrive(2, 12288).data, 0,
+        test::MakeMbr({{0, 0x07, 2048, 2048}, {0, 0x12, 4096, 1024}, {0x80, 0x06, 8192, 1024}}, 0x22222222));
+    // C: is disk 0's second partition (by signature and offset), E: disk 1's
+    // first; F: lies on no disk of the machine.
+    const std::tuple<char, std::uint8_t, std::uint64_t> letters[] = {
+        {'C', 0x11, 6144}, {'E', 0x22, 2048}, {'F', 0x33, 2048}};
+    for (const auto& [letter, signature, start] : letters) {
+        const std::string root = std::string(1, letter) + ":\\";
+        platform.driveRoots.push_back(root);
+        platform.volumeNames[root] = std::string("\\\\?\\Volume{") + letter + "}\\";
+        std::vector<std::uint8_t> key(4, signature);
+        for (int i = 0; i < 8; ++i) key.push_back(static_cast<std::uint8_t>((start * 512) >> (8 * i)));
+        platform.SetRegistryBytes("SYSTEM\\MountedDevices", std::string("\\??\\Volume{") + letter + "}", key);
+    }
     platform.env["systemdrive"] = "C:";
     platform.programFolder = "D:\\bin\\";
     platform.AddFile("C:\\Tools\\partam.opt", {'/', 'd', 'e', 'l'});
@@ -134,7 +147,7 @@ std::string DisksListed(const std::string& listing) {
 // disks, in that order, and nothing else said).
 using RunCase = std::tuple<const char*, const char*, int, std::uint32_t, std::string>;
 
-// Every run here leaves the drives as they were.
+// Every run here leaves the drives as they were, but for the safety copies.
 const RunCase kRuns[] = {
     // clang-format off
     {"/?", "xz", 0, 0, kHelpPage},  // one hidden key pauses the page
@@ -172,9 +185,10 @@ const RunCase kRuns[] = {
     // Volume switches, seen in the prompt that names what they resolved to.
     {"/hide /part=boot", "n", 129, 0, Cancelled("Hide partition 2 on disk 0")},
     {"/hide /part=diag", "n", 129, 0, Cancelled("Hide partition 2 on disk 1")},
-    {"/hide /part=system", "", 144, 0, Line(144, "Unable to locate the System partition ")},
+    {"/hide /part=system", "n", 129, 0, Cancelled("Hide partition 2 on disk 0")},
+    {"/hide /vol=e:", "n", 129, 0, Cancelled("Hide partition 1 on disk 1")},
     {"/hide /vol=DATA", "", 147, 0, Line(147, "Unable to locate the specifed partition: 'DATA' ")},
-    {"/hide /vol=e:", "", 148, 0, Line(148, "Unable to locate the partition assigned to drive letter: e: ")},
+    {"/hide /vol=f:", "", 148, 0, Line(148, "Unable to locate the partition assigned to drive letter: f: ")},
     // The checks every command shares refuse before anything is asked.
     {"/hide /part=3", "", 106, 0, Line(106, "Invalid Partition specified.")},
     {"/unhide /disk=* /part=*", "", 128, 0, k128},
@@ -215,8 +229,15 @@ TEST(DriverTest, Runs) {
             EXPECT_EQ(output, (text.find("/silent") != std::string::npos ? "" : kBanner) + expected);
         EXPECT_LE(platform.keysRead, 1);
         EXPECT_EQ(platform.shutdownCalls, std::vector<std::uint32_t>(shutdownFlags != 0, shutdownFlags));
-        for (int d : {0, 2})
-            EXPECT_TRUE(platform.FindFile(DrivePath(d))->data == fresh.FindFile(DrivePath(d))->data);
+        // Nothing is written but the safety copy of sector 0 to sector 30.
+        for (int d : {0, 2}) {
+            test::Bytes expectedDrive = fresh.FindFile(DrivePath(d))->data;
+            const test::Bytes& drive = platform.FindFile(DrivePath(d))->data;
+            if (!std::equal(drive.begin() + 30 * 512, drive.begin() + 31 * 512,
+                            expectedDrive.begin() + 30 * 512))
+                std::copy_n(expectedDrive.begin(), 512, expectedDrive.begin() + 30 * 512);
+            EXPECT_TRUE(drive == expectedDrive) << d;
+        }
     }
 }
 
@@ -245,6 +266,9 @@ TEST(DriverTest, RightsRemovableDisksLabelsAndRefusals) {
     platform.FindFile(DrivePath(0))->geometry->mediaType = 11;
     EXPECT_EQ(RunLine(platform, "/isfixed").first, 0);
     EXPECT_EQ(RunLine(platform, "/isfixed /disk=1").first, 1);
+    platform.env.erase("systemdrive");  // no system drive named: none found
+    EXPECT_EQ(RunLine(platform, "/hide /part=system"),
+              std::make_pair(144, kBanner + Line(144, "Unable to locate the System partition ")));
     RunContext run(platform);  // a label needs its text
     int disk = -1, part = -1;
     EXPECT_FALSE(ResolveVolume(run, VolumeKind::Label, std::string(), disk, part));

@@ -14,6 +14,10 @@ for s in 1 2 63 2048 2049 6144 16383; do put disk.img $((s * 512 + 100)) "sector
 put disk.img 0 '\x33\xc0'
 put disk.img 440 '\x78\x56\x34\x12'
 table disk.img 0 "$(entry 0x80 7 2048 4096)" "$(entry 0 0x0b 6144 4096)"
+# Restoring makes the safety copies first, which put a copy of sector 0 into
+# the empty sector 30: the image to compare with holds it already.
+cp disk.img unsafe.img
+dd if=disk.img of=disk.img bs=512 count=1 seek=30 conv=notrunc status=none
 cp disk.img pristine.img
 images disk.img
 
@@ -81,6 +85,19 @@ check "/show=sector without 55 AA" 510 "$banner"$'\n Error 510: Unable to locate
 check "/show=other" 118 "$banner"$'\n Error 118: Missing or Incomplete Parameter: /show=other\n' /show=other
 check "/show=file without a name" 118 "$banner"$'\n Error 118: Missing or Incomplete Parameter: /Filename=\n' /show=file
 check "/show=file of no file" 134 "$banner"$'\n Error 134: Unable to locate the specified file\n' /show=file /filename=none.bin
+
+# The safety copy of sector 0 also goes to disk-0.mbr in the temporary folder
+# (wine keeps its own), and into sector 30 only while that holds nothing or
+# an earlier copy.
+cp unsafe.img disk.img
+put disk.img $((30 * 512)) 'boot loader code'
+cp disk.img loader.img
+check "a restore over a loader in sector 30" 0 - /restore=mbr /filename=m.bin /confirm
+same_as loader.img "the safety copy beside a loader"
+if [ "$target" = native ]; then
+    cmp -s "$TMPDIR/disk-0.mbr" <(head -c 512 loader.img) ||
+        { echo "FAIL $target: no safety copy in the temporary folder"; failures=$((failures + 1)); }
+fi
 
 # Refusals: none of them writes to the disk.
 cp pristine.img disk.img

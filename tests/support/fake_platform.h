@@ -74,6 +74,9 @@ public:
     std::string output;
     std::map<std::string, std::string> env;
     std::string programFolder = "C:\\Tools\\";
+    std::optional<std::string> tempFolder = "C:\\Temp\\";
+    std::vector<std::string> driveRoots;                // "C:\\", ...
+    std::map<std::string, std::string> volumeNames;     // root to volume GUID path
     std::uint32_t codePage = 437;
     OsVersion version{true, 2, 10, 0, true};
     Elevation elevation{true, true};
@@ -103,6 +106,12 @@ public:
     bool GetDriveLayoutEx(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
     bool GetDriveLayout(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
     std::optional<DriveIdentity> IdentifyDrive(int driveNumber) override;
+    std::vector<std::string> LogicalDriveRoots() override { return driveRoots; }
+    std::optional<std::string> VolumeNameForMountPoint(const std::string& root) override {
+        auto it = volumeNames.find(root);
+        if (it == volumeNames.end()) return std::nullopt;
+        return it->second;
+    }
     bool ReadRegistryValue(const std::string& keyPath, const std::string& valueName, std::uint32_t maxBytes,
                            std::vector<std::uint8_t>& data) override;
     OsVersion GetOsVersion() override { return version; }
@@ -112,6 +121,7 @@ public:
         return shutdownSucceeds;
     }
     std::string ProgramFolder() override { return programFolder; }
+    std::optional<std::string> TempFolder() override { return tempFolder; }
     std::optional<std::string> GetEnv(const std::string& name) override;
     std::optional<std::string> ReadTextFile(const std::string& path) override;
     void Write(std::string_view text) override { output.append(text); }

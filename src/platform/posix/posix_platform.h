@@ -40,6 +40,8 @@ public:
     bool GetDriveLayout(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
     std::optional<DriveIdentity> IdentifyDrive(int driveNumber) override;
 
+    std::vector<std::string> LogicalDriveRoots() override { return {}; }
+    std::optional<std::string> VolumeNameForMountPoint(const std::string&) override { return std::nullopt; }
     bool ReadRegistryValue(const std::string& keyPath, const std::string& valueName, std::uint32_t maxBytes,
                            std::vector<std::uint8_t>& data) override;
 
@@ -47,6 +49,7 @@ public:
     Elevation GetElevation() override;
     bool ShutdownSystem(std::uint32_t flags) override;
     std::string ProgramFolder() override;
+    std::optional<std::string> TempFolder() override;
     std::optional<std::string> GetEnv(const std::string& name) override;
     std::optional<std::string> ReadTextFile(const std::string& path) override;
 

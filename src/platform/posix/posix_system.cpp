@@ -125,6 +125,13 @@ std::string PosixPlatform::ProgramFolder() {
     return path.substr(0, path.rfind('/') + 1);
 }
 
+std::optional<std::string> PosixPlatform::TempFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    std::string path = folder && *folder ? folder : "/tmp";
+    if (path.back() != '/') path += '/';
+    return path;
+}
+
 std::optional<std::string> PosixPlatform::GetEnv(const std::string& name) {
     const char* value = std::getenv(name.c_str());
     if (!value) return std::nullopt;

@@ -57,6 +57,28 @@ UINT LocaleNumber(LCTYPE type) { return static_cast<UINT>(std::atoi(LocaleText(t
 
 }  // namespace
 
+std::vector<std::string> Win32Platform::LogicalDriveRoots() {
+    std::vector<std::string> roots;
+    const DWORD needed = GetLogicalDriveStringsA(0, nullptr);
+    if (needed == 0) return roots;
+    std::string list(needed + 1, '\0');
+    const DWORD length = GetLogicalDriveStringsA(static_cast<DWORD>(list.size()), list.data());
+    if (length == 0 || length > list.size()) return roots;
+    for (std::size_t at = 0; at < length && list[at] != '\0';) {
+        const std::size_t end = list.find('\0', at);
+        roots.push_back(list.substr(at, end - at));
+        at = end + 1;
+    }
+    return roots;
+}
+
+std::optional<std::string> Win32Platform::VolumeNameForMountPoint(const std::string& root) {
+    char name[1024] = {};
+    if (!GetVolumeNameForVolumeMountPointA(root.c_str(), name, sizeof name)) return std::nullopt;
+    name[sizeof name - 1] = '\0';
+    return std::string(name);
+}
+
 bool Win32Platform::ReadRegistryValue(const std::string& keyPath, const std::string& valueName,
                                       std::uint32_t maxBytes, std::vector<std::uint8_t>& data) {
     HKEY key = nullptr;
@@ -144,6 +166,13 @@ std::string Win32Platform::ProgramFolder() {
 // as GetEnvironmentVariableA would do: wine's GetEnvironmentVariableA counts
 // the value in UTF-16 units rather than bytes, and so cuts short any value
 // whose ANSI form is longer (under UTF-8, every name outside ASCII).
+std::optional<std::string> Win32Platform::TempFolder() {
+    char path[MAX_PATH + 2] = {};
+    const DWORD n = GetTempPathA(sizeof path, path);
+    if (n == 0 || n >= sizeof path) return std::nullopt;
+    return std::string(path, n);
+}
+
 std::optional<std::string> Win32Platform::GetEnv(const std::string& name) {
     std::wstring wideName(name.size(), L'\0');
     const int nameLength = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()),

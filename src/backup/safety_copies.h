@@ -1,0 +1,27 @@
+// Before a command that can cost a table, every disk's sector 0 is copied
+// aside: to "disk-<n>.mbr" in the temporary folder and, where that harms
+// nothing, to sector 30 of the disk itself.
+#pragma once
+
+#include <vector>
+
+#include "disk/disk.h"
+
+namespace partam {
+
+// The sector of a disk that keeps a copy of its MBR.
+inline constexpr std::uint64_t kMbrCopySector = 30;
+
+// Makes the copies of every disk and selects disk 0 again; returns the disks
+// whose sector 0 was copied. Nothing the copies meet is an error of the run.
+// In a Windows setup environment no copies are made.
+std::vector<int> MakeSafetyCopies(mDisk& disk);
+
+// Whether sector 30 of the selected disk may take the copy: only on an MBR
+// disk (55 AA, no GPT) whose partitions and extended boot records all start
+// after it, and only when the sector holds nothing (zeros) or an earlier
+// copy of this disk's MBR. Boot loaders keep their code in the sectors
+// before the first partition; a copy must never land on it.
+bool MayCopyToSector30(mDisk& disk);
+
+}  // namespace partam
