@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "backup/backup_file.h"
+#include "backup/gpt_restore.h"
 #include "backup/save_restore.h"
 #include "backup/sector_range.h"
 #include "base/result_codes.h"
@@ -28,6 +29,9 @@ void MissingParameter(RunContext& run, CommandId command, const std::string& nam
     if (run.options.result == 0) run.options.badSwitchText = name;
     RecordResult(run, command, kMissingParameter);
 }
+
+// The GPT of a GPT disk; nothing on any other.
+GptDisk* GptOf(mDisk& disk) { return disk.IsGpt() && disk.Table() ? disk.Table()->Gpt() : nullptr; }
 
 BackupKind HeaderKind(const RunOptions& o, BackupKind kind) { return o.noHeader ? BackupKind::None : kind; }
 
@@ -76,13 +80,19 @@ void SaveBranch(RunContext& run) {
         case AreaKind::Head:
             SmallSave(disk, *path, 0, 63, HeaderKind(o, BackupKind::Head), ignore);
             break;
-        case AreaKind::Gpt:
-            if (!disk.IsGpt()) {
+        case AreaKind::Gpt: {
+            GptDisk* gpt = GptOf(disk);
+            if (!gpt) {
                 RecordResult(run, CommandId::Save, kNotGptDisk);
                 return;
             }
-            NotBuiltYet(run);
-            return;
+            if (!gpt->HeaderFound() || gpt->Error() == kInvalidEfiDisk) {
+                RecordResult(run, CommandId::Save, kInvalidEfiDisk);
+                return;
+            }
+            SmallSave(disk, *path, 0, GptBackupSectors(*gpt), HeaderKind(o, BackupKind::Gpt), ignore);
+            break;
+        }
         case AreaKind::Vbr:
             SaveVolumeBootRecord(run, *path);
             break;
@@ -129,13 +139,17 @@ void RestoreBranch(RunContext& run) {
             break;
         case AreaKind::Disk:
             break;
-        case AreaKind::Gpt:
-            if (!disk.IsGpt()) {
+        case AreaKind::Gpt: {
+            GptDisk* gpt = GptOf(disk);
+            if (!gpt) {
                 RecordResult(run, CommandId::Restore, kNotGptDisk);
                 return;
             }
-            NotBuiltYet(run);
+            const int code = RestoreGpt(disk, *gpt, *path);
+            RecordResult(run, CommandId::Restore, code != 0 ? code : disk.GetError());
+            DebugTrace(run, "Restore", run.options.result);
             return;
+        }
         case AreaKind::Vbr: {
             if (o.partSwitchText.empty()) return MissingParameter(run, CommandId::Restore, "/Part=");
             if (!FileExists(run.platform, *path)) {

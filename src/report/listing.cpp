@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "base/text.h"
+#include "gpt/gpt_disk.h"
+#include "gpt/gpt_types.h"
 
 namespace partam {
 
@@ -168,15 +170,34 @@ void MbrBlock(ReportContext& r, const ListingOptions& o) {
     if (r.disk.PartitionCount(0) == 0) NoPartitionsLine(r);
 }
 
-// Until GPT tables are read, a GPT disk shows its media, its description and
-// the column heads; the size, backup, GUID lines and the rows need the
-// table's header and entries.
+// The GPT's head: revision, whether its backup was found, its disk GUID;
+// then one row for each partition whose type the catalogue names.
 void GptBlock(ReportContext& r) {
-    MediaLines(r);
+    mDisk& d = r.disk;
+    GptDisk* gpt = d.Table() ? d.Table()->Gpt() : nullptr;
     const char* side = r.frame.side.c_str();
+    const std::string size = r.sizes.FormatSize(static_cast<std::int64_t>(d.TotalBytes()), 2, true, 1, 1);
+    r.Printf("%s   Size:        %s%sGPT Revision:    %d.%d%s%s\n", side, size.c_str(), Fill(size, 17).c_str(),
+             gpt ? gpt->RevisionMajor() : 0, gpt ? gpt->RevisionMinor() : 0, RepeatChar(' ', 24).c_str(),
+             side);
+    const std::string backup = d.IsVirtual() ? "Virtual" : gpt && gpt->Valid() ? "Valid" : "Invalid";
+    r.Printf("%s   Sectors:     %-13" PRIu64 "    Backup GPT:      %s%s%s\n", side, d.TotalSectors(),
+             backup.c_str(), Fill(backup, 27).c_str(), side);
+    const std::uint8_t none[16] = {};
+    const std::string guid = gpt ? gpt->DiskGuidText() : GuidText(none);
+    r.Printf("%s   Partitions:  %d%sGUID:  %s %s\n", side, d.PartitionCount(0), RepeatChar(' ', 16).c_str(),
+             guid.c_str(), side);
+    MediaLines(r);
     r.Printf("%sPos    GPT Type         FSType   LBA Start   Size Reqd R/O Hide  DL Vol Label%s\n", side,
              side);
     ColumnUnderline(r, {3, 19, 6, 13, 4, 4, 3, 4, 0, 2, 9});
+    if (d.PartitionCount(0) == 0) NoPartitionsLine(r);
+    for (int i = 1; gpt && i <= static_cast<int>(gpt->Partitions().size()); ++i) {
+        const GptPartition& p = gpt->Partitions()[static_cast<std::size_t>(i - 1)];
+        ShowGptRow(r, i,
+                   GptRow{p.part.start, p.part.bytes, p.description, p.fileSystemName, p.attributeBits,
+                          p.part.volumeLabel});
+    }
 }
 
 void ShowDisk(ReportContext& r, const ListingOptions& o) {

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "base/text.h"
+#include "gpt/gpt_disk.h"
 #include "mbr/partition_list.h"
 #include "support/fake_platform.h"
 #include "support/images.h"
@@ -30,7 +31,12 @@ FakeFile& AddImageDrive(FakePlatform& platform, int n, Bytes image, std::uint64_
 struct ListingRun {
     // The disk object counts the drives when it is made: add them first.
     mDisk& Disk() {
-        if (!disk) disk = std::make_unique<mDisk>(platform, 0, false, TableReaders{MbrTableReader(), {}});
+        if (!disk) {
+            TableReaders readers{
+                MbrTableReader(),
+                [](const TableSource& source) -> std::unique_ptr<PartitionTable> { return ReadGpt(source); }};
+            disk = std::make_unique<mDisk>(platform, 0, false, readers);
+        }
         return *disk;
     }
     // What f writes with a report context in a frame style.
@@ -86,15 +92,51 @@ const char kTwoPrimaries[] = R"(
 ╘═════════════════════════════════════════════════════════════════════════════╛
 )";
 
-// Until its table is read a GPT disk shows its head without rows.
+// A GPT of two catalogued entries and one the catalogue does not name; its
+// backup header is missing.
+Bytes GptImage() {
+    Bytes image = MakeMbr({{0, 0xEE, 1, 0xFFFFFFFF}});
+    Bytes header(512, 0), entries(32 * 512, 0);
+    std::copy_n("EFI PART", 8, header.begin());
+    StoreLe32(&header[8], 0x10000), StoreLe32(&header[12], 92), StoreLe64(&header[24], 1);
+    StoreLe64(&header[32], 156301487), StoreLe64(&header[40], 34), StoreLe64(&header[72], 2);
+    StoreLe32(&header[80], 128), StoreLe32(&header[84], 128);
+    for (int i = 0; i < 16; ++i)
+        header[56 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0x10 + i);
+    const std::uint8_t efi[16] = {0x28, 0x73, 0x2A, 0xC1, 0x1F, 0xF8, 0xD2, 0x11,
+                                  0xBA, 0x4B, 0x00, 0xA0, 0xC9, 0x3E, 0xC9, 0x3B};
+    const std::uint8_t basic[16] = {0xA2, 0xA0, 0xD0, 0xEB, 0xE5, 0xB9, 0x33, 0x44,
+                                    0x87, 0xC0, 0x68, 0xB6, 0xB7, 0x26, 0x99, 0xC7};
+    const std::uint8_t unknown[16] = {1};
+    const std::tuple<const std::uint8_t*, std::uint64_t, std::uint64_t, std::uint8_t> rows[] = {
+        {efi, 2048, 206847, 0}, {unknown, 206848, 239615, 0}, {basic, 239616, 20211711, 0x04}};
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const auto& [type, first, last, attributes] = rows[i];
+        std::copy_n(type, 16, &entries[i * 128]);
+        StoreLe64(&entries[i * 128 + 32], first), StoreLe64(&entries[i * 128 + 40], last);
+        entries[i * 128 + 48] = attributes;
+    }
+    PutSector(image, 1, header);
+    for (std::uint64_t s = 0; s < 32; ++s)
+        PutSector(image, 2 + s,
+                  Bytes(entries.begin() + static_cast<std::ptrdiff_t>(s * 512),
+                        entries.begin() + static_cast<std::ptrdiff_t>(s * 512 + 512)));
+    return image;
+}
+
 const char kGptDisk[] = R"(
 ╒═════════════════════════════════════════════════════════════════════════════╕
 │ Disk: 1                         MBR/GPT:         GPT                        │
+│   Size:        74.53GB          GPT Revision:    1.0                        │
+│   Sectors:     156301488        Backup GPT:      Invalid                    │
+│   Partitions:  2                GUID:  13121110-1514-1716-1819-1A1B1C1D1E1F │
 │   Media Type:  Fixed            Interface:       SATA                       │
 │   Description: Partam Test Disk                                             │
 ├─────────────────────────────────────────────────────────────────────────────┤
 │Pos    GPT Type         FSType   LBA Start   Size Reqd R/O Hide  DL Vol Label│
 ├─── ─────────────────── ────── ───────────── ──── ──── ─── ────  ── ─────────┤
+│ 1  EFI System Partitio                 2048 100M  No  No   No               │
+│ 2  Basic Data Partitio               239616 9.5G  No  Yes  No               │
 ╘═════════════════════════════════════════════════════════════════════════════╛
 )";
 
@@ -103,7 +145,7 @@ TEST(ListingTest, MbrAndGptDisksInEachFrameStyle) {
     for (const auto& [style, codePage] : cases) {
         ListingRun run;
         AddImageDrive(run.platform, 0, TwoPrimaries());
-        AddImageDrive(run.platform, 1, MakeMbr({{0, 0xEE, 1, 0xFFFFFFFF}}));
+        AddImageDrive(run.platform, 1, GptImage());
         EXPECT_EQ(run.Show(ListingOptions{-1, 1, ""}, style, codePage),
                   InStyle(std::string(kTwoPrimaries) + kGptDisk, style, codePage))
             << "style " << style << " cp " << codePage;

@@ -1,0 +1,139 @@
+#include "gpt/gpt_disk.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "base/crc32.h"
+#include "disk/disk.h"
+#include "gpt/gpt_types.h"
+#include "support/fake_platform.h"
+#include "support/images.h"
+
+namespace partam {
+namespace {
+
+using test::Bytes;
+
+constexpr std::uint64_t kSectors = 2048;
+const std::uint8_t kBasicData[16] = {0xA2, 0xA0, 0xD0, 0xEB, 0xE5, 0xB9, 0x33, 0x44,
+                                     0x87, 0xC0, 0x68, 0xB6, 0xB7, 0x26, 0x99, 0xC7};
+
+// A GPT of 128 entries with a backup at the disk's end; entries as given
+// (type, first, last), an all-zero type GUID for an unused one.
+struct Image {
+    Bytes data = Bytes(kSectors * 512, 0);
+
+    Image(std::vector<std::tuple<const std::uint8_t*, std::uint64_t, std::uint64_t>> entries) {
+        test::PutSector(data, 0, test::MakeMbr({{0, 0xEE, 1, kSectors - 1}}));
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            std::uint8_t* e = &data[2 * 512 + i * 128];
+            const auto& [type, first, last] = entries[i];
+            if (type) std::memcpy(e, type, 16);
+            StoreLe64(e + 32, first);
+            StoreLe64(e + 40, last);
+        }
+        Header(1, kSectors - 1, 2);
+        std::memcpy(&data[(kSectors - 33) * 512], &data[2 * 512], 32 * 512);
+        Header(kSectors - 1, 1, kSectors - 33);
+    }
+    std::uint8_t* At(std::uint64_t lba) { return &data[lba * 512]; }
+    void Header(std::uint64_t at, std::uint64_t other, std::uint64_t entries) {
+        std::uint8_t* h = At(at);
+        std::memcpy(h, "EFI PART", 8);
+        StoreLe32(h + 8, 0x10000), StoreLe32(h + 12, 92);
+        StoreLe64(h + 24, at), StoreLe64(h + 32, other), StoreLe64(h + 40, 34),
+            StoreLe64(h + 48, kSectors - 34);
+        for (int i = 0; i < 16; ++i) h[56 + i] = static_cast<std::uint8_t>(i + 1);
+        StoreLe64(h + 72, entries), StoreLe32(h + 80, 128), StoreLe32(h + 84, 128);
+        StoreLe32(h + 88, Crc32(At(entries), 128 * 128));
+        SealGptHeader(SectorSpan(h, 512));
+    }
+    std::unique_ptr<GptDisk> Read() {
+        TableSource source;
+        source.totalSectors = kSectors;
+        source.read = [this](std::uint64_t lba, std::uint8_t* s) {
+            if (lba >= kSectors) return false;
+            std::memcpy(s, At(lba), 512);
+            return true;
+        };
+        return ReadGpt(source);
+    }
+};
+
+TEST(GptDiskTest, CatalogueAndGuidText) {
+    EXPECT_EQ(GuidText(kBasicData), "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7");
+    EXPECT_EQ(LookupGptType("52414944-5F4F-11AA-AA11-00306543ECAC").description,
+              std::string("Apple Offline RAID"));
+    EXPECT_EQ(LookupGptType("52414944-0000-11AA-AAAA-000000000000").description, std::string("Apple RAID"));
+    EXPECT_EQ(LookupGptType("00000000-0000-0000-0000-000000000000").id, 0);
+}
+
+// Entries whose type the catalogue does not name are not partitions, but a
+// delete keeps them: the array is packed and both copies agree, checksums
+// and all.
+TEST(GptDiskTest, DeleteKeepsEveryOtherEntry) {
+    const std::uint8_t linux[16] = {0xAF, 0x3D, 0xC6, 0x0F, 0x83, 0x84, 0x72, 0x47,
+                                    0x8E, 0x79, 0x3D, 0x69, 0xD8, 0x47, 0x7D, 0xE4};
+    Image image({{kBasicData, 34, 99}, {linux, 100, 199}, {nullptr, 0, 0}, {kBasicData, 200, 299}});
+    auto gpt = image.Read();
+    ASSERT_EQ(gpt->Partitions().size(), 2u);
+    EXPECT_EQ(std::tuple(gpt->Partitions()[1].entryIndex, gpt->Partitions()[1].part.sectors, gpt->Valid()),
+              std::tuple(3u, 100ull, true));
+
+    FakePlatform platform;
+    platform.AddDrive(0, kSectors).data = image.data;
+    mDisk disk(platform, 0, false);
+    ASSERT_EQ(gpt->DeleteEntry(disk, 1), 0);
+    image.data = platform.FindFile(DrivePath(0))->data;
+    auto after = image.Read();
+    EXPECT_TRUE(after->Valid());
+    ASSERT_EQ(after->Partitions().size(), 1u);
+    EXPECT_EQ(after->Partitions()[0].entryIndex, 1u);  // the Linux entry went to 0, this one to 1
+    EXPECT_EQ(GuidText(image.At(2)), GuidText(linux));
+    const std::uint8_t* primary = image.At(1);
+    const std::uint8_t* backup = image.At(kSectors - 1);
+    EXPECT_EQ(LoadLe32(primary + 88), Crc32(image.At(2), 128 * 128));
+    EXPECT_EQ(0, std::memcmp(image.At(2), image.At(kSectors - 33), 32 * 512));
+    Sector check{};
+    std::memcpy(check.data(), backup, 512);
+    const std::uint32_t stored = LoadLe32(backup + 16);
+    SealGptHeader(check);
+    EXPECT_EQ(LoadLe32(&check[16]), stored);
+}
+
+// Numbers that do not fit are not used: the GPT is invalid, has no
+// partitions, and reads nothing past what the header could name.
+TEST(GptDiskTest, HostileHeaders) {
+    const struct {
+        const char* what;
+        std::size_t offset;
+        std::uint64_t value;
+        int width;
+        int error;
+    } cases[] = {
+        {"2^32-1 entries", 80, 0xFFFFFFFF, 4, 200},
+        {"entries past the disk", 72, kSectors + 5, 8, 200},
+        {"an entry size of 256", 84, 256, 4, 200},
+        {"a backup past the disk", 32, kSectors * 2, 8, 201},
+        {"no entries", 80, 0, 4, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Image image({{kBasicData, 34, 99}});
+        std::uint8_t* h = image.At(1);
+        if (c.width == 4)
+            StoreLe32(h + c.offset, static_cast<std::uint32_t>(c.value));
+        else
+            StoreLe64(h + c.offset, c.value);
+        auto gpt = image.Read();
+        EXPECT_EQ(std::tuple(gpt->Error(), gpt->Valid()), std::tuple(c.error, c.error == 0));
+        EXPECT_EQ(gpt->Partitions().size(), c.error == 200 || c.value == 0 ? 0u : 1u);
+    }
+    Image noHeader({});
+    std::memset(noHeader.At(1), 0, 8);
+    EXPECT_EQ(std::tuple(noHeader.Read()->Error(), noHeader.Read()->HeaderFound()), std::tuple(200, false));
+}
+
+}  // namespace
+}  // namespace partam
