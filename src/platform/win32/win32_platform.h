@@ -36,6 +36,7 @@ public:
     bool GetDriveLayoutEx(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
     bool GetDriveLayout(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
     std::optional<DriveIdentity> IdentifyDrive(int driveNumber) override;
+    bool AnnounceTableChange(FileId drive) override;
 
     bool ReadRegistryValue(const std::string& keyPath, const std::string& valueName, std::uint32_t maxBytes,
                            std::vector<std::uint8_t>& data) override;
