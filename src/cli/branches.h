@@ -27,6 +27,10 @@ void DeleteBranch(RunContext& run);
 void SortBranch(RunContext& run);
 void IsSortedBranch(RunContext& run);
 
+// /wipe= and /copy.
+void WipeBranch(RunContext& run);
+void CopyBranch(RunContext& run);
+
 // A command whose work is not part of this program yet. It touches no disk
 // and is refused (112), so a run never reports a success that did not
 // happen.

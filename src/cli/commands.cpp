@@ -100,11 +100,19 @@ std::string RepairSuccess(const RunOptions& o) {
     return o.sector == 0 ? "MBR successfully repaired" : "Specified sectors successfully restored";
 }
 
+// By the area wiped, whatever case it was named in and whatever switch
+// came after it.
 std::string WipeSuccess(const RunOptions& o) {
-    if (o.valueText == "mbr") return "MBR successfully cleared";
-    if (o.valueText == "head") return "Entire first head successfully cleared";
-    if (o.valueText == "disk") return "Disk successfully cleared";
-    return "Specified sectors successfully cleared";
+    switch (o.area) {
+        case AreaKind::Mbr:
+            return "MBR successfully cleared";
+        case AreaKind::Head:
+            return "Entire first head successfully cleared";
+        case AreaKind::Disk:
+            return "Disk successfully cleared";
+        default:
+            return "Specified sectors successfully cleared";
+    }
 }
 
 const char* AreaName(AreaKind area) {
@@ -191,7 +199,7 @@ const CommandRow kRows[] = {
      .partCheck = P::WhenGiven,
      .effect = E::WritesAfterSafetyCopies,
      .prompt = WipePrompt,
-     .branch = NotBuiltYet,
+     .branch = WipeBranch,
      .successOf = WipeSuccess},
     {.id = C::Sort,
      .effect = E::WritesAfterSafetyCopies,
@@ -249,7 +257,7 @@ const CommandRow kRows[] = {
      .effect = E::Writes,
      .prompt = CopyPrompt,
      .precheck = CopyCheck,
-     .branch = NotBuiltYet,
+     .branch = CopyBranch,
      .success = "Sector was successfully copied"},
     {.id = C::WriteIni, .branch = NotBuiltYet, .success = "MBR information was successfully written to %s"},
     {.id = C::BootMenu,
