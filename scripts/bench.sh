@@ -7,6 +7,7 @@
 # usage: scripts/bench.sh [program]
 set -euo pipefail
 program=$(realpath "${1:-build/native/partam}")
+cases=$(dirname "$(realpath "$0")")/bench.d  # before the cd below
 rounds=${BENCH_ROUNDS:-3}
 work=$(mktemp -d "${TMPDIR:-/tmp}/partam-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -17,8 +18,8 @@ cd "$work"
 head -c $((1024 * 1024 * 1024)) /dev/urandom >disk.img
 printf 'label: dos\nstart=2048, size=1048576, type=7\n' | sfdisk -q disk.img >/dev/null
 
-# seconds <command...>: the best wall time of the rounds; peak memory (KiB)
-# of the last round in $peak.
+# seconds <command...>: the best wall time of the rounds; the last round's
+# wall time and peak memory (KiB) stay in time.out.
 seconds() {
     local best="" t i
     for ((i = 0; i < rounds; i++)); do
@@ -39,16 +40,18 @@ case_() {
     while [ "$1" != -- ]; do dd+=("$1"); shift; done
     shift
     partam=("$@")
-    local tdd tpartam ratio
+    local tdd tpartam ratio peak
     tdd=$(seconds "${dd[@]}")
     tpartam=$(seconds env PARTAM_DISKS=disk.img "$program" "${partam[@]}")
+    # seconds ran in a subshell: the program's peak is that of its last round.
+    read -r _ peak <time.out
     ratio=$(awk "BEGIN{ printf \"%.2f\", ($tpartam + 0.001) / ($tdd + 0.001) }")
     printf '%-14s dd %6.2fs  partam %6.2fs  ratio %5s (limit %s)  peak %6d KiB\n' \
         "$name" "$tdd" "$tpartam" "$ratio" "$limit" "$peak"
 }
 
 # The cases, one per benchmarked command.
-for bench in "$(dirname "$0")"/bench.d/*.sh; do
+for bench in "$cases"/*.sh; do
     [ -e "$bench" ] || continue
     # shellcheck source=/dev/null
     source "$bench"
