@@ -94,6 +94,7 @@ ok mbr_cleared 'MBR successfully cleared'
 ok head_cleared 'Entire first head successfully cleared'
 ok copied 'Sector was successfully copied'
 said e506 $' Error 506: Unable to read the MBR from selected disk\n\n'
+said e512 $' Error 512: Invalid Partition selected\n\n'
 ok disk_cleared 'Disk successfully cleared'
 
 # --- Hide, unhide, active, inactive, type: the one byte each changes. The
@@ -111,6 +112,8 @@ expect "/hide /part=2" "bytes changed" "" "$(changes mbr.img)"
 check "/hide of the extended partition, its chain untouched" 0 "$hidden" /hide /part=3 /confirm
 expect "/hide /part=3" "bytes changed" "482 0f 1f" "$(changes mbr.img)"
 fresh mbr.img
+check "/type= beyond a byte keeps its low byte" 0 "$typed" /type=1234 /part=2 /confirm
+expect "/type=1234" "bytes changed" "466 83 34" "$(changes mbr.img)"
 check "/type= hexadecimal" 0 "$typed" /type=1c /part=2 /confirm
 expect "/type=1c" "bytes changed" "466 83 1c" "$(changes mbr.img)"
 check "/active of a hidden partition unhides it" 0 "$active" /active /part=2 /confirm
@@ -147,6 +150,8 @@ expect "/del /disk=* /part=* on disk 1" "bytes changed" "$(zeroed one.img 446 64
 fresh mbr.img
 check "hide all" 558 "$e558" /hide /disk=* /part=* /confirm
 expect "hide all" "bytes changed" $'450 07 17\n482 0f 1f' "$(changes mbr.img)"
+check "/hide beyond the primaries" 512 "$e512" /hide /disk=* /part=5 /confirm
+expect "/hide /part=5" "bytes changed" $'450 07 17\n482 0f 1f' "$(changes mbr.img)"
 
 # --- Sorting.
 images mbr.img

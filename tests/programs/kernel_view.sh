@@ -9,9 +9,13 @@
 # device. No other block device is ever touched.
 #
 # usage: kernel_view.sh <native|win64|win32> <native program> [<Windows program>]
+# Before lib.bash, which would make a wine prefix first.
+if [ "${1:-}" != native ]; then
+    echo "SKIP ${1:-}: the kernel's view concerns the Linux program alone"
+    exit 77
+fi
 source "$(dirname "$0")/lib.bash"
 
-[ "$target" = native ] || skip "the kernel's view concerns the Linux program alone"
 command -v sfdisk >/dev/null && command -v losetup >/dev/null || skip "sfdisk or losetup is not installed"
 [ "$(id -u)" -eq 0 ] || skip "making a loop device needs root"
 

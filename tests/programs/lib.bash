@@ -136,10 +136,13 @@ run_native() {
 }
 
 # The exit status a whole code ends with on this target: Linux ends a code
-# it cannot carry with 255 (see main.cpp); wine hands on the low 8 bits.
+# it cannot carry with 255 (see main.cpp); wine hands on the low 8 bits, or
+# 1 when those are 0 (512), so that a failure never reads as success.
 status_of() {
     if [ -z "$wine" ]; then
         if [ "$1" -gt 255 ]; then echo 255; else echo "$1"; fi
+    elif [ "$1" -ne 0 ] && [ $(($1 & 255)) -eq 0 ]; then
+        echo 1
     else
         echo $(($1 & 255))
     fi
