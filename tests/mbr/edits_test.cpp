@@ -52,8 +52,6 @@ TEST(EditsTest, SectorZeroAfterEachEdit) {
                             std::vector<EntrySpec>, int, std::size_t>;
     // clang-format off
     const Case cases[] = {
-        {"position 2 is slot 2", {ntfs, empty, fat}, [](mDisk& d) { return Hide(d, 2, true); },
-         {ntfs, empty, as(fat, 0, 0x1C)}, 0, 1},
         {"hide all, one that cannot be", {ntfs, data, fat, ext}, [](mDisk& d) { return HideAll(d, true); },
          {as(ntfs, 0, 0x17), data, as(fat, 0, 0x1C), as(ext, 0, 0x1F)}, kCannotHideType, 3},
         {"activate a hidden one: unhidden, then alone active", {as(ntfs, 0x80, 0x07), as(fat, 0, 0x1C)},

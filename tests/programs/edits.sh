@@ -64,10 +64,15 @@ start=18432, size=40960, type=f\nstart=20480, size=4096, type=c\nstart=26624, si
 make_image one.img 16M 'label: dos\nlabel-id: 0x0badcafe\nstart=2048, size=4096, type=b\n'
 make_image unsorted.img 64M 'label: dos\nstart=100000, size=2048, type=83\nstart=2048, size=4096, type=7, bootable\n
 start=50000, size=8192, type=f\nstart=51000, size=1000, type=6\n'
-make_image gaps.img 16M 'label: dos\nstart=0, size=0, type=0\nstart=10240, size=4096, type=c\n
-start=0, size=0, type=0\nstart=2048, size=4096, type=7\n'
-make_image sorted_gaps.img 16M 'label: dos\nstart=0, size=0, type=0\nstart=2048, size=4096, type=7\n
-start=0, size=0, type=0\nstart=10240, size=4096, type=c\n'
+# sfdisk fills the slots from the first on; tables with gaps are written
+# as they are.
+for gaps in gaps:0x0c:10240:7:2048 sorted_gaps:7:2048:0x0c:10240; do
+    IFS=: read -r name t1 s1 t2 s2 <<<"$gaps"
+    truncate -s 16M "$work/$name.img"
+    table "$name.img" 0 "$(entry 0 0 0 0)" "$(entry 0 "$t1" "$s1" 4096)" "$(entry 0 0 0 0)" "$(entry 0 "$t2" "$s2" 4096)"
+    put "$name.img" 0 '\x33\xc0\xfa\xbc\x00\x7c\x8e\xd0'
+    cp "$work/$name.img" "$work/$name.img.orig"
+done
 make_image gpt.img 16M 'label: gpt\nstart=2048, size=4096\n'
 mbr_dump=$(dumped mbr.img)
 
@@ -170,6 +175,8 @@ expect "/sort of gaps.img" "sfdisk --dump" $'1start=2048,size=4096,type=7\n2star
 images sorted_gaps.img
 check "/sort leaves the gaps of a sorted table" 125 "$already" /sort /confirm
 expect "/sort of sorted_gaps.img" "bytes changed" "" "$(changes sorted_gaps.img)"
+check "/hide: partition 2 is in slot 4" 0 "$hidden" /hide /part=2 /confirm
+expect "/hide of sorted_gaps.img" "bytes changed" "498 0c 1c" "$(changes sorted_gaps.img)"
 
 # --- Wiping and copying. Sectors 1 to 70 and the last 18 of one.img (16M,
 # 32768 sectors) hold a pattern first.
