@@ -53,10 +53,8 @@ TEST(KernelTableTest, WhatTheKernelReads) {
 TEST(KernelTableTest, ChangesToTheView) {
     using C = KernelChange;
     const std::tuple<const char*, Parts, Parts, std::vector<C>> cases[] = {
-        {"nothing changed", {{1, 2048, 4096}}, {{1, 2048, 4096}}, {}},
-        {"moved", {{1, 2048, 4096}}, {{1, 4096, 4096}}, {{C::Delete, {1, 2048, 4096}}, {C::Add, {1, 4096, 4096}}}},
-        {"deletions, resizes, additions", {{1, 2048, 4096}, {2, 8192, 10}, {3, 9000, 5}},
-         {{1, 2048, 100}, {3, 9100, 5}, {5, 9500, 20}},
+        {"kept, deleted, resized, moved, added", {{1, 2048, 4096}, {2, 8192, 10}, {3, 9000, 5}, {4, 9200, 5}},
+         {{1, 2048, 100}, {3, 9100, 5}, {4, 9200, 5}, {5, 9500, 20}},
          {{C::Delete, {2, 8192, 10}}, {C::Delete, {3, 9000, 5}}, {C::Resize, {1, 2048, 100}},
           {C::Add, {3, 9100, 5}}, {C::Add, {5, 9500, 20}}}},
     };
