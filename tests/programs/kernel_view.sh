@@ -59,7 +59,7 @@ check "/copy of sector 0 aside" 0 "$copied" /copy /source=0 /target=40 /confirm
 exec 3<"/dev/${name}p1" || skip "/dev/${name}p1 did not appear"
 check "/del while partition 1 is open" 0 "$deleted" /del /part=2 /confirm
 expect_view "/del /part=2 while busy" $'1 2048 8192'
-expect_stderr "^Warning: the system still shows the former partitions of $loop \\(partition 1\\): "
+expect_stderr "^partam: warning: the system still shows the former partitions of $loop \\(partition 1\\): "
 check "/wipe=mbr while partition 1 is open" 0 "$cleared" /wipe=mbr /confirm
 expect_view "/wipe=mbr while busy" $'1 2048 8192'
 exec 3<&-

@@ -65,8 +65,8 @@ bool Apply(int fd, const KernelChange& change) {
 
 void Warn(const std::string& device, const std::string& what, int error) {
     std::fflush(stdout);
-    std::fprintf(stderr, "Warning: the system still shows the former partitions of %s%s: %s\n", device.c_str(),
-                 what.c_str(), std::strerror(error));
+    std::fprintf(stderr, "partam: warning: the system still shows the former partitions of %s%s: %s\n",
+                 device.c_str(), what.c_str(), std::strerror(error));
 }
 
 }  // namespace
