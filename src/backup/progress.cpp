@@ -13,6 +13,7 @@ void ProgressFigure::Show(long percent) {
         platform_.RestoreCursorPosition();
     }
     shown_ = percent;
+    if (consoleOnly_ && !inPlace_) return;
     platform_.Write(std::to_string(percent) + "% complete");
 }
 

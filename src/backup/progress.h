@@ -12,7 +12,10 @@ namespace partam {
 
 class ProgressFigure {
 public:
-    explicit ProgressFigure(Platform& platform) : platform_(platform) {}
+    // consoleOnly: shown only where it rewrites itself in place, so that
+    // redirected output holds no figure at all.
+    explicit ProgressFigure(Platform& platform, bool consoleOnly = false)
+        : platform_(platform), consoleOnly_(consoleOnly) {}
     void Show(long percent);
 
     // The figure of a transfer that has done `done` of the sectors up to
@@ -22,6 +25,7 @@ public:
 
 private:
     Platform& platform_;
+    bool consoleOnly_ = false;
     bool started_ = false;
     bool inPlace_ = false;
     long shown_ = -1;

@@ -41,6 +41,7 @@ std::vector<int> MakeSafetyCopies(mDisk& disk) {
         disk.Use(i);
         SmallSave(disk, folder + Format("disk-%d.mbr", i), 0, 1, BackupKind::None, true);
         if (MayCopyToSector30(disk)) disk.WriteSectors(disk.Sector0().data(), kMbrCopySector, 1);
+        disk.FinishWrites(false);  // a copy kept aside changes no table
         disk.SetError(1, 0);
         copied.push_back(i);
     }

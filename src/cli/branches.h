@@ -21,6 +21,21 @@ void FlashMbrBranch(RunContext& run);
 // /create reports its refusals by throwing them.
 void CreateBranch(RunContext& run);
 
+// The MBR table edits. /active and /inactive share a branch, as do /hide
+// and /unhide; the command tells them apart.
+void ActiveBranch(RunContext& run);
+void HideBranch(RunContext& run);
+void TypeBranch(RunContext& run);
+// /del of one partition, of all on a disk, or of all on every disk.
+void DeleteBranch(RunContext& run);
+// /sort answers 125 for a table already in order.
+void SortBranch(RunContext& run);
+void IsSortedBranch(RunContext& run);
+
+// /wipe= and /copy.
+void WipeBranch(RunContext& run);
+void CopyBranch(RunContext& run);
+
 // A command whose work is not part of this program yet. It touches no disk
 // and is refused (112), so a run never reports a success that did not
 // happen.

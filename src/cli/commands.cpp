@@ -100,11 +100,19 @@ std::string RepairSuccess(const RunOptions& o) {
     return o.sector == 0 ? "MBR successfully repaired" : "Specified sectors successfully restored";
 }
 
+// By the area wiped, whatever case it was named in and whatever switch
+// came after it.
 std::string WipeSuccess(const RunOptions& o) {
-    if (o.valueText == "mbr") return "MBR successfully cleared";
-    if (o.valueText == "head") return "Entire first head successfully cleared";
-    if (o.valueText == "disk") return "Disk successfully cleared";
-    return "Specified sectors successfully cleared";
+    switch (o.area) {
+        case AreaKind::Mbr:
+            return "MBR successfully cleared";
+        case AreaKind::Head:
+            return "Entire first head successfully cleared";
+        case AreaKind::Disk:
+            return "Disk successfully cleared";
+        default:
+            return "Specified sectors successfully cleared";
+    }
 }
 
 const char* AreaName(AreaKind area) {
@@ -191,14 +199,14 @@ const CommandRow kRows[] = {
      .partCheck = P::WhenGiven,
      .effect = E::WritesAfterSafetyCopies,
      .prompt = WipePrompt,
-     .branch = NotBuiltYet,
+     .branch = WipeBranch,
      .successOf = WipeSuccess},
     {.id = C::Sort,
      .effect = E::WritesAfterSafetyCopies,
      .prompt = SortPrompt,
-     .branch = NotBuiltYet,
+     .branch = SortBranch,
      .success = "Partition entries successfully sorted"},
-    {.id = C::IsSorted, .branch = NotBuiltYet, .closing = IsSortedClosing},
+    {.id = C::IsSorted, .branch = IsSortedBranch, .closing = IsSortedClosing},
     {.id = C::List,
      .allDisks = true,
      .partCheck = P::WhenGiven,
@@ -209,26 +217,26 @@ const CommandRow kRows[] = {
      .allDisks = true,
      .effect = E::Writes,
      .prompt = ActivePrompt,
-     .branch = NotBuiltYet,
+     .branch = ActiveBranch,
      .success = "Partition successfully set to active"},
     {.id = C::Hide,
      .allDisks = true,
      .allParts = true,
      .effect = E::WritesAfterSafetyCopies,
      .prompt = HidePrompt,
-     .branch = NotBuiltYet,
+     .branch = HideBranch,
      .success = "Partition(s) successfully hidden"},
     {.id = C::Inactive,
      .allParts = true,
      .effect = E::Writes,
      .prompt = ActivePrompt,
-     .branch = NotBuiltYet,
+     .branch = ActiveBranch,
      .success = "Partition successfully set inactive"},
     {.id = C::UnHide,
      .allParts = true,
      .effect = E::Writes,
      .prompt = HidePrompt,
-     .branch = NotBuiltYet,
+     .branch = HideBranch,
      .success = "Partition(s) successfully unhidden"},
     {.id = C::Del,
      .allDisks = true,
@@ -236,20 +244,20 @@ const CommandRow kRows[] = {
      .partCheck = P::Never,
      .effect = E::WritesAfterSafetyCopies,
      .prompt = DeletePrompt,
-     .branch = NotBuiltYet,
+     .branch = DeleteBranch,
      .success = "Partition successfully deleted"},
     {.id = C::DeleteAll, .success = "All Partitions successfully deleted"},
     {.id = C::Type,
      .effect = E::Writes,
      .prompt = TypePrompt,
-     .branch = NotBuiltYet,
+     .branch = TypeBranch,
      .success = "Partition type successfully changed"},
     {.id = C::Copy,
      .partCheck = P::WhenGiven,
      .effect = E::Writes,
      .prompt = CopyPrompt,
      .precheck = CopyCheck,
-     .branch = NotBuiltYet,
+     .branch = CopyBranch,
      .success = "Sector was successfully copied"},
     {.id = C::WriteIni, .branch = NotBuiltYet, .success = "MBR information was successfully written to %s"},
     {.id = C::BootMenu,

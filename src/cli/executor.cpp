@@ -48,6 +48,16 @@ void CheckScope(RunContext& run, const CommandRow& row) {
     if (row.precheck) row.precheck(run);
 }
 
+// What a command wrote is on the disk once it ends, and the system knows of
+// the table the disk now holds. A flush that failed fails the command; a
+// system that could not be told is only warned about.
+void FinishWrites(RunContext& run) {
+    if (!run.disk) return;
+    // Only a failure is recorded: a success must not take the place of the
+    // command whose message the run shows.
+    if (const int code = run.disk->FinishWrites(); code != 0) RecordResult(run, CommandId::None, code);
+}
+
 void RunFrame(RunContext& run) {
     RunOptions& o = run.options;
     const CommandRow& row = CommandRowOf(o.command);
@@ -60,7 +70,10 @@ void RunFrame(RunContext& run) {
     CheckScope(run, row);
     if (o.result == 0 && !o.autoConfirm && Confirm(run) == 0)
         RecordResult(run, CommandId::None, kUserCancelled);
-    if (o.result == 0 && row.branch) row.branch(run);
+    if (o.result == 0 && row.branch) {
+        row.branch(run);
+        if (row.effect != DiskEffect::ReadsOnly) FinishWrites(run);
+    }
     if (o.help) ShowHelp(run);
 }
 

@@ -62,6 +62,7 @@ int mDisk::Use(int index, bool force) {
     // The selected drive is not read again unless asked; but a virtual disk
     // chosen since stood in for it, so it is opened and read anew.
     if (index == currentIndex_ && !isVirtual_ && !force) return 0;
+    FinishWrites();
     currentIndex_ = index;
     isVirtual_ = false;
     virtualPath_.clear();
@@ -219,8 +220,24 @@ int mDisk::ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count) {
 }
 
 int mDisk::WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) {
-    const int code = device_->WriteSectors(buffer, lba, count) ? 0 : kSectorWriteFailed;
+    const int code = TryWriteSectors(buffer, lba, count);
     SetError(code, 0);
+    return code;
+}
+
+// A write that failed may still have changed the disk in part, so it counts
+// as written too.
+int mDisk::TryWriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) {
+    written_ = true;
+    return device_->WriteSectors(buffer, lba, count) ? 0 : kSectorWriteFailed;
+}
+
+int mDisk::FinishWrites(bool tell) {
+    if (!written_) return 0;
+    written_ = false;
+    const int code = device_->Flush() ? 0 : kSectorWriteFailed;
+    SetError(code, 0);
+    if (tell) device_->AnnounceTableChange();
     return code;
 }
 

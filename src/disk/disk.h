@@ -98,9 +98,19 @@ public:
     // --- Sectors of the selected disk, all through its device.
     int ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count);         // 0 or 506, not recorded
     int WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count);  // 0 or 505, recorded
+    // The same write, its failure not recorded: for a caller that tries a
+    // large transfer first and, when it fails, writes its sectors one by one.
+    int TryWriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count);
     // Writes a new sector 0 and, when it was written, keeps it as the copy.
     int WriteSector0(SectorView sector);
     bool Flush() { return device_->Flush(); }
+    // Once a command is done with the selected disk, and before another is
+    // selected: when anything was written to it, what was written is put on
+    // the medium and the system is told of the table the disk now holds.
+    // A failed flush is a failed write (505, recorded); a system that could
+    // not be told has been warned about and changes no result. A writer that
+    // changed no table (a copy of sector 0 kept aside) need not tell it.
+    int FinishWrites(bool tell = true);
 
     // --- Errors: the first recorded wins; 1 clears; /ignore records none.
     int SetError(int code, int parameter);
@@ -146,6 +156,8 @@ private:
     int tableProblem_ = 0;
     int activePartition_ = -1;
     std::string description_;
+
+    bool written_ = false;  // since the last FinishWrites
 
     std::uint32_t errorCode_ = 0;
     std::uint32_t errorParameter_ = 0;

@@ -24,6 +24,9 @@ public:
     virtual bool QueryGeometry(GeometryResult& out) = 0;
     // The system's view of the four primary slots; false when it has none.
     virtual bool QueryLayout(DriveLayout& out) = 0;
+    // Tells the system that the partition table on the device changed;
+    // false when it could not be told (and was warned about).
+    virtual bool AnnounceTableChange() = 0;
 };
 
 // A drive, or an image file standing in for one: sector n lies at byte
@@ -45,6 +48,7 @@ public:
         out = DriveLayout(diskIndex_, file_.Handle());
         return out.GetLayout(platform_);
     }
+    bool AnnounceTableChange() override { return platform_.AnnounceTableChange(file_.Handle()); }
 
 private:
     Platform& platform_;

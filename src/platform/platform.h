@@ -142,6 +142,14 @@ public:
     // Bus and description of drive number n when the platform names it
     // itself; nothing when the registry is the place to ask.
     virtual std::optional<DriveIdentity> IdentifyDrive(int driveNumber) = 0;
+    // Tells the system that the partition table of an open drive changed,
+    // so that it shows the partitions the drive holds now without a restart.
+    // True when it was told or there is nothing to tell: an image file, a
+    // device that keeps no partitions, or Windows, where a command that
+    // needs the system to read a drive's layout again asks for it itself. A
+    // system that could not be told is warned about on standard error; the
+    // change on the drive stands.
+    virtual bool AnnounceTableChange(FileId drive) = 0;
 
     // --- Volumes -------------------------------------------------------------
     // The root paths of the logical drives ("C:\\", "D:\\", ...) in the

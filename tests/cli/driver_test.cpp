@@ -132,6 +132,7 @@ const std::string k105 = Line(105, "Invalid or incomplete switch: /bogus");
 const std::string k112 = Line(112, "Invalid option specified.");
 const std::string k128 = Line(128, "All Disks command not allowed with this operation");
 const std::string kAborted = " Shutdown aborted due to previous error!\n";
+const std::string kSorted = "\n Partition entries already sorted. No changes have been made.\n";
 
 // The indexes of the disks a listing shows, in order.
 std::string DisksListed(const std::string& listing) {
@@ -204,8 +205,8 @@ const RunCase kRuns[] = {
     {"/hide /disk=* /part=*", "x", 129, 0, Cancelled("Hide all partitions on disk 0", "x")},
     {"/copy /source=1 /target=5", "\n", 129, 0, Cancelled("copy the selected sectors", "\n")},
     {"/type=0c /part=2 /disk=0", "n", 129, 0, Cancelled("change the type of disk 0:Part 2 to 0c")},
-    {"/wipe=mbr", "", 129, 0, Cancelled("wipe the MBR", "")}, {"/sort /confirm", "", 112, 0, k112},
-    {"/sort", "y", 112, 0, Asked("sort the MBR entries on disk 0", "y") + k112},
+    {"/wipe=mbr", "", 129, 0, Cancelled("wipe the MBR", "")}, {"/sort /confirm", "", 125, 0, kSorted},
+    {"/sort", "y", 125, 0, Asked("sort the MBR entries on disk 0", "y") + kSorted},
     {"/status=5", "Y", 112, 0, Asked("write a new status flag", "Y") + k112},
     // clang-format on
 };

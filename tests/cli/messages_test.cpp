@@ -165,11 +165,14 @@ TEST(MessagesTest, SuccessMessages) {
         {C::ReadVolumeID, N, "", 0, " Disk 2 Part 3 VolumeID: 1234-ABCD  \n"},
         {C::Repair, N, "", 5, " Specified sectors successfully restored \n"},
         {C::Repair, N, "", 0, " MBR successfully repaired \n"},
-        {C::Wipe, N, "mbr", 0, " MBR successfully cleared \n"},
+        {C::Wipe, AreaKind::Mbr, "mbr", 0, " MBR successfully cleared \n"},
         {C::ZeroSignature, N, "", 0, " Disk signature was successfully Zeroed out \n"},
-        {C::Wipe, N, "head", 0, " Entire first head successfully cleared \n"},
-        {C::Wipe, N, "disk", 0, " Disk successfully cleared \n"},
-        {C::Wipe, N, "MBR", 0, " Specified sectors successfully cleared \n"},  // the area as typed
+        {C::Wipe, AreaKind::Head, "head", 0, " Entire first head successfully cleared \n"},
+        {C::Wipe, AreaKind::Disk, "disk", 0, " Disk successfully cleared \n"},
+        // By the area wiped: in any case, and whatever value text a later /range= left.
+        {C::Wipe, AreaKind::Mbr, "MBR", 0, " MBR successfully cleared \n"},
+        {C::Wipe, AreaKind::Head, "1-5", 0, " Entire first head successfully cleared \n"},
+        {C::Wipe, AreaKind::Range, "1-5", 0, " Specified sectors successfully cleared \n"},
         // A "%" in the user's file name is text, never a conversion.
         {C::WriteIni, N, "r%s%d.ini", 0, " MBR information was successfully written to r%s%d.ini \n"},
         {C::BootMenu, N, "2", 0, " \n Partition 2 successfully set to active \n"}, {C::List, N, "", 0, ""},

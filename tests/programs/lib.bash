@@ -136,13 +136,47 @@ run_native() {
 }
 
 # The exit status a whole code ends with on this target: Linux ends a code
-# it cannot carry with 255 (see main.cpp); wine hands on the low 8 bits.
+# it cannot carry with 255 (see main.cpp); wine hands on the low 8 bits, or
+# 1 when those are 0 (512), so that a failure never reads as success.
 status_of() {
     if [ -z "$wine" ]; then
         if [ "$1" -gt 255 ]; then echo 255; else echo "$1"; fi
+    elif [ "$1" -ne 0 ] && [ $(($1 & 255)) -eq 0 ]; then
+        echo 1
     else
         echo $(($1 & 255))
     fi
+}
+
+# compare_writes: set by a script whose runs write to the images. On a
+# Windows target the native program then runs on the images as they were
+# before the target's run, and both must leave the same bytes; the images
+# stay as the target's run left them.
+compare_writes=
+keep_images() {
+    local i
+    for i in "${!image_list[@]}"; do
+        [ -f "${image_list[$i]}" ] && cp --sparse=always "${image_list[$i]}" "$work/kept.$i.$1"
+    done
+}
+put_back_images() {
+    local i
+    for i in "${!image_list[@]}"; do
+        [ -f "$work/kept.$i.$1" ] && cp --sparse=always "$work/kept.$i.$1" "${image_list[$i]}"
+    done
+}
+# same_images <label>: the native run left what the target's run left.
+same_images() {
+    local i
+    for i in "${!image_list[@]}"; do
+        [ -f "$work/kept.$i.target" ] || continue
+        if ! cmp -s "${image_list[$i]}" "$work/kept.$i.target"; then
+            echo "FAIL $1: the native program left other bytes on ${image_list[$i]}"
+            cmp -l "${image_list[$i]}" "$work/kept.$i.target" | head -5
+            failures=$((failures + 1))
+        fi
+    done
+    put_back_images target
 }
 
 # check <label> <code> <output> <program arguments...>
@@ -155,6 +189,7 @@ status_of() {
 check() {
     local label="$target $1" code=$2 want=$3
     shift 3
+    [ -n "$wine" ] && [ -n "$compare_writes" ] && keep_images before
     run "$work/out" "$@"
     if [ "$code" != - ] && [ "$status" -ne "$(status_of "$code")" ]; then
         echo "FAIL $label: exit status $status, expected $(status_of "$code") (code $code)"
@@ -166,7 +201,12 @@ check() {
         failures=$((failures + 1))
     fi
     if [ -n "$wine" ]; then
+        if [ -n "$compare_writes" ]; then
+            keep_images target
+            put_back_images before
+        fi
         run_native "$work/native.out" "$@"
+        [ -n "$compare_writes" ] && same_images "$label"
         if [ "$native_status" -ne "$status" ] && [ "$native_status" -ne 255 ]; then
             echo "FAIL $label: exit status $status, $native_status natively"
             failures=$((failures + 1))

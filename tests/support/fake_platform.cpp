@@ -203,6 +203,13 @@ std::optional<DriveIdentity> FakePlatform::IdentifyDrive(int driveNumber) {
     return d->identity;
 }
 
+bool FakePlatform::AnnounceTableChange(FileId id) {
+    FakeFile* d = DriveOf(id);
+    if (!d) return false;
+    announced.push_back(d->path);
+    return !announceFails;
+}
+
 bool FakePlatform::ReadRegistryValue(const std::string& keyPath, const std::string& valueName,
                                      std::uint32_t maxBytes, std::vector<std::uint8_t>& data) {
     auto it = registry_.find(ToUpperAscii(keyPath) + "|" + ToUpperAscii(valueName));

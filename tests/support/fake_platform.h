@@ -89,6 +89,10 @@ public:
     std::optional<std::string> computerName = "TESTPC";
     // Every write to any file, in the order they came.
     std::vector<FakeWrite> writes;
+    // The paths of the drives whose new table the system was told of, in
+    // order; with announceFails set it could not be told.
+    std::vector<std::string> announced;
+    bool announceFails = false;
 
     // --- Platform ----------------------------------------------------------
     FileId OpenFile(const std::string& path, std::uint32_t access, std::uint32_t share,
@@ -112,6 +116,7 @@ public:
         if (it == volumeNames.end()) return std::nullopt;
         return it->second;
     }
+    bool AnnounceTableChange(FileId drive) override;
     bool ReadRegistryValue(const std::string& keyPath, const std::string& valueName, std::uint32_t maxBytes,
                            std::vector<std::uint8_t>& data) override;
     OsVersion GetOsVersion() override { return version; }

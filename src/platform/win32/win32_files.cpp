@@ -330,4 +330,8 @@ std::optional<DriveIdentity> Win32Platform::IdentifyDrive(int driveNumber) {
     return ImageIdentity(*path, "\\/");
 }
 
+// Nothing to tell here: a command that needs Windows to read a drive's
+// layout again asks for it itself.
+bool Win32Platform::AnnounceTableChange(FileId) { return true; }
+
 }  // namespace partam::win32

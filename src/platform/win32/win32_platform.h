@@ -36,6 +36,7 @@ public:
     bool GetDriveLayoutEx(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
     bool GetDriveLayout(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
     std::optional<DriveIdentity> IdentifyDrive(int driveNumber) override;
+    bool AnnounceTableChange(FileId drive) override;
 
     std::vector<std::string> LogicalDriveRoots() override;
     std::optional<std::string> VolumeNameForMountPoint(const std::string& root) override;

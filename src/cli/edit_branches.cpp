@@ -1,0 +1,154 @@
+// The branches of the MBR table edits: /active, /inactive, /hide, /unhide,
+// /type=, /del, /sort and /issorted.
+#include "base/result_codes.h"
+#include "cli/branches.h"
+#include "gpt/gpt_disk.h"
+#include "mbr/edits.h"
+#include "mbr/partition_list.h"
+
+namespace partam {
+
+namespace {
+
+// The selected disk when its MBR table can be edited. A GPT disk has no
+// such table (131). A disk whose reading recorded an error is left alone:
+// the frame stops such a disk when it selects one, and with /disk=* it
+// selects none, so the disk read first arrives here as it was read.
+mDisk* TableDisk(RunContext& run) {
+    mDisk& disk = *run.disk;
+    if (disk.IsGpt()) {
+        RecordResult(run, CommandId::None, kNotGptDisk);
+        return nullptr;
+    }
+    if (disk.GetError() != 0) {
+        RecordResult(run, CommandId::None, disk.GetError());
+        return nullptr;
+    }
+    return &disk;
+}
+
+PartitionList* MbrList(mDisk& disk) { return disk.Table() ? disk.Table()->Mbr() : nullptr; }
+GptDisk* GptOf(mDisk& disk) { return disk.IsGpt() && disk.Table() ? disk.Table()->Gpt() : nullptr; }
+
+// Deletes partition `number` of the selected disk's table, or all of them
+// (number -1): MBR entries, or GPT entries on a GPT disk. The GPT's own
+// error, when it has one, is the result.
+int Delete(mDisk& disk, int number) {
+    if (GptDisk* gpt = GptOf(disk)) {
+        const int code = number == kAllParts ? gpt->DeleteAll(disk) : gpt->DeleteEntry(disk, number);
+        return code != 0 ? code : disk.GetError();
+    }
+    if (disk.IsGpt()) return kInvalidEfiDisk;
+    return number == kAllParts ? DeleteAllPartitions(disk) : DeletePartition(disk, number);
+}
+
+// Delete all on every disk in turn. What one disk answers does not stop the
+// others; the first failure is the result. What reading a disk found wrong
+// with its table does not count: the table is what goes.
+void DeleteOnEveryDisk(RunContext& run) {
+    mDisk& disk = *run.disk;
+    int first = 0;
+    for (int i = 0; i < disk.DiskCount(); ++i) {
+        disk.Use(i, true);
+        disk.SetError(1, 0);
+        int code = Delete(disk, kAllParts);
+        if (code == 0) code = disk.FinishWrites();
+        if (first == 0) first = code;
+    }
+    disk.SetError(1, 0);
+    disk.SetError(first, 0);
+    RecordResult(run, CommandId::DeleteAll, first);
+}
+
+}  // namespace
+
+void ActiveBranch(RunContext& run) {
+    const RunOptions& o = run.options;
+    const bool activate = o.command == CommandId::Active;
+    if (mDisk* disk = TableDisk(run)) {
+        if (o.part != kAllParts) {
+            SetActive(*disk, o.part, activate);
+            RecordResult(run, o.command, disk->GetError());
+        } else if (activate) {
+            RecordResult(run, o.command, kAllPartsNotAllowed);  // one partition is active, never all
+        } else {
+            SetAllActive(*disk, false);
+            RecordResult(run, o.command, disk->GetError());
+        }
+    }
+    DebugTrace(run, "Hide", o.result);
+}
+
+void HideBranch(RunContext& run) {
+    const RunOptions& o = run.options;
+    const bool hide = o.command == CommandId::Hide;
+    if (mDisk* disk = TableDisk(run)) {
+        if (o.part == kAllParts)
+            HideAll(*disk, hide);
+        else
+            Hide(*disk, o.part, hide);
+        RecordResult(run, o.command, disk->GetError());
+    }
+    DebugTrace(run, "Hide", o.result);
+}
+
+// On a GPT disk the type is refused like the other edits: its types are
+// GUIDs, not bytes.
+void TypeBranch(RunContext& run) {
+    const RunOptions& o = run.options;
+    DebugTrace(run, "Type-Entry", o.result);
+    if (mDisk* disk = TableDisk(run)) {
+        if (o.part == kAllParts) {
+            DebugTrace(run, "Type3", o.part);
+            RecordResult(run, CommandId::Type, kAllPartsNotAllowed);
+        } else {
+            DebugTrace(run, "Type2", o.part);
+            ChangeType(*disk, o.part, static_cast<std::uint32_t>(o.typeCode));
+            RecordResult(run, CommandId::Type, disk->GetError());
+        }
+    }
+    DebugTrace(run, "Type-Exit", o.result);
+}
+
+void DeleteBranch(RunContext& run) {
+    const RunOptions& o = run.options;
+    mDisk& disk = *run.disk;
+    if (o.part == kAllParts && o.disk == kAllDisks) {
+        DeleteOnEveryDisk(run);
+    } else if (o.part == kAllParts) {
+        RecordResult(run, CommandId::DeleteAll, Delete(disk, kAllParts));
+    } else if (o.part < 1 || o.part > disk.PartitionCount(0)) {
+        RecordResult(run, CommandId::Del, kUnnamedFailure);
+    } else if (o.disk == kAllDisks) {
+        RecordResult(run, CommandId::Del, kAllDisksNeedAllParts);
+    } else {
+        RecordResult(run, CommandId::Del, Delete(disk, o.part));
+    }
+    DebugTrace(run, "DeletePartition", o.result);
+}
+
+void SortBranch(RunContext& run) {
+    if (mDisk* disk = TableDisk(run)) {
+        const PartitionList* list = MbrList(*disk);
+        if (list && list->Sorted()) {
+            RecordResult(run, CommandId::Sort, kAlreadySorted);
+        } else {
+            RebuildTable(*disk, true);
+            RecordResult(run, CommandId::Sort, disk->GetError());
+        }
+    }
+    DebugTrace(run, "Sort", run.options.result);
+}
+
+void IsSortedBranch(RunContext& run) {
+    RunOptions& o = run.options;
+    DebugTrace(run, "Sort", static_cast<int>(o.command));
+    if (mDisk* disk = TableDisk(run)) {
+        const PartitionList* list = MbrList(*disk);
+        o.entriesSorted = list ? list->Sorted() : 1;
+        RecordResult(run, CommandId::IsSorted, 0);
+    }
+    DebugTrace(run, "IsSorted", o.result);
+}
+
+}  // namespace partam

@@ -1,0 +1,98 @@
+// The commands that write, run whole: the system is told of a changed table
+// once per disk written and never otherwise, and a GPT disk is refused what
+// its table does not support. Bytes and messages are the program tests'.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "base/result_codes.h"
+#include "cli/driver.h"
+#include "cli/executor.h"
+#include "cli/switches.h"
+#include "mbr/partition_list.h"
+#include "support/fake_platform.h"
+#include "support/images.h"
+
+namespace partam {
+namespace {
+
+// One GPT partition, as the GPT reader will hand it over.
+struct OneGptPartition : PartitionTable {
+    std::int32_t PartitionCount(int) const override { return 1; }
+    mPart* GetPartition(int number, bool) override { return number == 1 ? &part : nullptr; }
+    int Problem() const override { return 0; }
+    mPart part;
+};
+
+// The result of a command line on disk 0 holding NTFS and Linux partitions
+// (or, with gpt, a GPT of one partition) and disk 1 (drive 2) a FAT one.
+int RunOn(FakePlatform& platform, const std::string& line, bool gpt = false) {
+    const test::Bytes mbr = test::MakeMbr({{0, 0x07, 2048, 4096}, {0, 0x83, 6144, 4096}});
+    test::PutSector(platform.AddDrive(0, 12288).data, 0, gpt ? test::MakeMbr({{0, 0xEE, 1, 12287}}) : mbr);
+    test::PutSector(platform.AddDrive(2, 12288).data, 0, test::MakeMbr({{0, 0x0C, 2048, 2048}}));
+    TableReaders readers = StandardTableReaders();
+    readers.gpt = [](const TableSource&) -> std::unique_ptr<PartitionTable> {
+        return std::make_unique<OneGptPartition>();
+    };
+    std::vector<std::string> words{"partam"};
+    std::istringstream in(line);
+    for (std::string w; in >> w;) words.push_back(w);
+    std::vector<const char*> argv;
+    for (const std::string& w : words) argv.push_back(w.c_str());
+    RunContext run(platform);
+    ParseCommandLine(run, static_cast<int>(argv.size()), argv.data());
+    run.disk = std::make_unique<mDisk>(platform, 0, false, std::move(readers));
+    run.sizeFormatter = std::make_unique<SizeFormatter>(platform);
+    ProcessSwitches2(run);
+    return run.options.result;
+}
+
+TEST(EditRunsTest, TheSystemIsToldOncePerDiskWritten) {
+    const std::string d0 = DrivePath(0), d2 = DrivePath(2);
+    // clang-format off
+    const std::tuple<const char*, int, std::vector<std::string>> cases[] = {
+        {"/hide /confirm", 0, {d0}}, {"/hide /disk=1 /confirm", 0, {d2}},
+        {"/copy /source=0 /target=30 /confirm", 0, {d0}}, {"/del /disk=* /part=* /confirm", 0, {d0, d2}},
+        {"/hide /disk=* /part=* /confirm", kCannotHideType, {d0}},  // the 0x07 was hidden
+        {"/hide /part=2 /confirm", kCannotHideType, {}}, {"/wipe=range /range=5-4 /confirm", 0, {}},
+        {"/wipe=mbr", kUserCancelled, {}}, {"/issorted", 0, {}},
+    };
+    // clang-format on
+    for (const bool fails : {false, true}) {
+        for (const auto& [line, result, announced] : cases) {
+            SCOPED_TRACE(line);
+            FakePlatform platform;
+            platform.announceFails = fails;  // which changes no result
+            EXPECT_EQ(RunOn(platform, line), result);
+            EXPECT_EQ(platform.announced, announced);
+            for (const std::string& drive : announced) EXPECT_GE(platform.FindFile(drive)->flushCount, 1);
+        }
+    }
+}
+
+// Edits of MBR entries have nothing to work on (131); deleting from or
+// wiping a GPT whose header cannot be read is refused (200); deleting on
+// every disk clears the MBR disk all the same.
+TEST(EditRunsTest, WhatAGptDiskIsRefused) {
+    // clang-format off
+    const std::tuple<const char*, int> cases[] = {
+        {"/hide", kNotGptDisk}, {"/unhide", kNotGptDisk}, {"/active", kNotGptDisk}, {"/inactive", kNotGptDisk},
+        {"/type=83", kNotGptDisk}, {"/sort", kNotGptDisk}, {"/issorted", kNotGptDisk}, {"/del", kInvalidEfiDisk},
+        {"/del /part=*", kInvalidEfiDisk}, {"/wipe=gpt", kInvalidEfiDisk}, {"/del /disk=* /part=*", kInvalidEfiDisk},
+    };
+    // clang-format on
+    for (const auto& [line, result] : cases) {
+        FakePlatform platform;
+        EXPECT_EQ(RunOn(platform, std::string(line) + " /confirm", true), result) << line;
+        // Nothing reaches the GPT disk but its safety copy file; on every disk
+        // the MBR disk's table is cleared.
+        const bool everyDisk = std::string(line).find("/disk=*") != std::string::npos;
+        std::size_t tableWrites = 0;
+        for (const FakeWrite& w : platform.writes)
+            tableWrites += w.path.starts_with("\\\\.\\") && w.offset != 30 * 512;
+        EXPECT_EQ(tableWrites, everyDisk ? 1u : 0u) << line;
+    }
+}
+
+}  // namespace
+}  // namespace partam
