@@ -13,35 +13,29 @@ namespace partam {
 namespace {
 
 TEST(RepairBranchTest, WritesTheImageOverTheCodeOnly) {
-    const char* const kDone = "MBR successfully repaired \n";
-    const char* const kWriteFailed =
-        "Error 505: Unable to save the specified sectors to the selected disk\n\n";
+    const std::string done = "MBR successfully repaired \n";
+    const std::string unwritten = "Error 505: Unable to save the specified sectors to the selected disk\n\n";
+    const std::string unread = "Error 506: Unable to read the MBR from selected disk\n\n";
+    enum Fault { kNone, kWrite, kRead };
     const struct {
         const char* args;
         const BootCodeImage* image;  // none: sector 0 stays as it was
         int code;
-        const char* says;
+        std::string says;
+        Fault fault = kNone;
         bool bootMark = true;  // sector 0 ends in 55 AA before
-        std::set<std::uint64_t> failWrite = {}, failRead = {};
     } cases[] = {
-        {"/repair=xp", &kBootCodeXp, 0, kDone},
-        {"/repair=1", &kBootCodeXp, 0, kDone},
-        {"/repair=Win7", &kBootCodeWin7, 0, kDone},
-        {"/repair=2", &kBootCodeWin7, 0, kDone},
+        {"/repair=xp", &kBootCodeXp, 0, done},
+        {"/repair=Win7", &kBootCodeWin7, 0, done},
+        {"/repair=2", &kBootCodeWin7, 0, done},
         // Without 55 AA there is no signature to keep; the table stays all the same.
-        {"/repair=2", &kBootCodeWin7, 0, kDone, false},
+        {"/repair=2", &kBootCodeWin7, 0, done, kNone, false},
         {"/repair=pt", nullptr, 112, "Error 112: Invalid option specified.\n"},
         {"/repair=4", nullptr, 117, "Error 117: Invalid Parameter: 4\n"},
         {"/repair=abc", nullptr, 117, "Error 117: Invalid Parameter: abc\n"},
-        {"/repair=xp", nullptr, 505, kWriteFailed, true, {0}},
-        {"/repair=xp /ignore", nullptr, 505, kWriteFailed, true, {0}},
-        {"/repair=xp /ignore",
-         nullptr,
-         506,
-         "Error 506: Unable to read the MBR from selected disk\n\n",
-         true,
-         {},
-         {0}},
+        {"/repair=xp", nullptr, 505, unwritten, kWrite},
+        {"/repair=xp /ignore", nullptr, 505, unwritten, kWrite},
+        {"/repair=xp /ignore", nullptr, 506, unread, kRead},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
@@ -53,15 +47,15 @@ TEST(RepairBranchTest, WritesTheImageOverTheCodeOnly) {
         before[444] = 0xAB;
         before[445] = 0xCD;
         test::PutSector(drive.data, 0, before);
-        drive.failWriteAt = c.failWrite;
-        drive.failReadAt = c.failRead;
+        if (c.fault == kWrite) drive.failWriteAt = {0};
+        if (c.fault == kRead) drive.failReadAt = {0};
         std::vector<std::string> words{"partam", "/silent", "/confirm"};
         std::istringstream line(c.args);
         for (std::string w; line >> w;) words.push_back(w);
         std::vector<const char*> argv;
         for (const std::string& w : words) argv.push_back(w.c_str());
         EXPECT_EQ(RunProgram(platform, static_cast<int>(argv.size()), argv.data()), c.code);
-        EXPECT_EQ(platform.TakeOutput(), std::string(" ") + c.says);
+        EXPECT_EQ(platform.TakeOutput(), " " + c.says);
         test::Bytes want = before;
         if (c.image) {
             std::copy_n(c.image->begin(), 440, want.begin());
