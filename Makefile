@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 PRESETS := native native32 win64 win32
 
-.PHONY: all demo test build deps $(PRESETS) sanitize bench clean
+.PHONY: all demo test build deps $(PRESETS) sanitize bench boot-code clean
 
 all: build
 
@@ -30,6 +30,10 @@ test: build sanitize
 # Benchmarks against dd on a 1 GiB image (not part of make test).
 bench: native
 	@scripts/bench.sh build/native/partam
+
+# The boot code arrays, assembled anew from src/backup/boot_code/*.asm.
+boot-code: deps
+	@scripts/boot-code.sh
 
 clean:
 	rm -rf build

@@ -4,6 +4,7 @@
 set -euo pipefail
 need=()
 need_x86=()
+need_bare=()
 have() { command -v "$1" >/dev/null 2>&1; }
 have cmake || need+=(cmake)
 have g++ || need+=(g++)
@@ -19,12 +20,16 @@ have sgdisk || need+=(gdisk)
 have qemu-img || need+=(qemu-utils)
 have losetup || need+=(mount)
 [ -x /usr/bin/time ] || need+=(time)
+# The boot code images are assembled by nasm and booted under qemu's PC; its
+# recommends (the graphical front end, UEFI firmware) are not needed.
+have nasm || need+=(nasm)
+have qemu-system-i386 || need_bare+=(qemu-system-x86)
 # Partam.exe runs under Debian's 32-bit wine, from the i386 architecture;
 # its recommends (fonts, Gecko, Mono and their libraries) are not needed.
 [ -x /usr/lib/wine/wine ] || need_x86+=(wine32:i386)
 
-if [ ${#need[@]} -gt 0 ] || [ ${#need_x86[@]} -gt 0 ]; then
-  echo "Installing: ${need[*]} ${need_x86[*]}"
+if [ ${#need[@]} -gt 0 ] || [ ${#need_x86[@]} -gt 0 ] || [ ${#need_bare[@]} -gt 0 ]; then
+  echo "Installing: ${need[*]} ${need_bare[*]} ${need_x86[*]}"
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   apt() { "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "$@"; }
@@ -33,5 +38,6 @@ if [ ${#need[@]} -gt 0 ] || [ ${#need_x86[@]} -gt 0 ]; then
   fi
   apt update -qq
   [ ${#need[@]} -eq 0 ] || apt install -y -qq "${need[@]}"
+  [ ${#need_bare[@]} -eq 0 ] || apt install -y -qq --no-install-recommends "${need_bare[@]}"
   [ ${#need_x86[@]} -eq 0 ] || apt install -y -qq --no-install-recommends "${need_x86[@]}"
 fi

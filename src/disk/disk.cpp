@@ -178,6 +178,12 @@ void mDisk::ReadTable() {
     }
 }
 
+std::optional<DriveLayout> mDisk::SystemLayout() {
+    DriveLayout layout(static_cast<std::uint32_t>(std::max(currentIndex_, 0)), kNoFile);
+    if (!device_->QueryLayout(layout)) return std::nullopt;
+    return layout;
+}
+
 std::int32_t mDisk::PartitionCount(int kind) const { return table_ ? table_->PartitionCount(kind) : 0; }
 
 mPart* mDisk::GetPartition(int number, bool byPosition) {

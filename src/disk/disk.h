@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/mbr_format.h"
@@ -84,6 +85,9 @@ public:
 
     // --- Its partitions, through the table of its kind.
     PartitionTable* Table() { return table_.get(); }
+    // The system's own view of the four primary slots; nothing when it has
+    // none (a virtual disk, a query that fails).
+    std::optional<DriveLayout> SystemLayout();
     std::int32_t PartitionCount(int kind) const;
     mPart* GetPartition(int number, bool byPosition);
     // A space when virtual or when there is no such primary; 0 without letter.
