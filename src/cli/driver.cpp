@@ -15,6 +15,7 @@
 #include "cli/switches.h"
 #include "gpt/gpt_disk.h"
 #include "mbr/partition_list.h"
+#include "vdisk/open_vmdk.h"
 
 namespace partam {
 
@@ -104,7 +105,7 @@ void ResolveVolumeSwitch(RunContext& run) {
 void CarryOut(RunContext& run) {
     RunOptions& o = run.options;
     DebugTrace(run, "StartDoingIt", 0);
-    run.disk = std::make_unique<mDisk>(run.platform, 0, o.ignoreErrors != 0, StandardTableReaders());
+    run.disk = std::make_unique<mDisk>(run.platform, 0, o.ignoreErrors != 0, StandardTableReaders(), OpenVmdk);
     run.sizeFormatter = std::make_unique<SizeFormatter>(run.platform);
     DebugTrace(run, "Diskcount", run.disk->DiskCount());
     // Only a machine without disks stops the run here. What the first

@@ -24,8 +24,8 @@ const char* TableKindName(TableKind kind) {
     return "None";
 }
 
-mDisk::mDisk(Platform& platform, int initialIndex, bool ignore, TableReaders readers)
-    : platform_(platform), readers_(std::move(readers)), ignoreErrors_(ignore) {
+mDisk::mDisk(Platform& platform, int initialIndex, bool ignore, TableReaders readers, VirtualDiskOpener opener)
+    : platform_(platform), readers_(std::move(readers)), opener_(std::move(opener)), ignoreErrors_(ignore) {
     driveFile_ = std::make_unique<SectorFile>(platform_);
     device_ = std::make_unique<DriveDevice>(platform_, *driveFile_, 0);
     CountDisks();
@@ -80,10 +80,21 @@ int mDisk::UseVirtual(const std::string& path) {
         SetError(kVdiskFileMissing, 0);
         return kVdiskFileMissing;
     }
-    // Virtual disk files are not read yet: such a file is no usable disk,
-    // and the drive selected before stays selected.
-    SetError(kVdiskNotVmwareFile, currentIndex_);
-    return kVdiskNotVmwareFile;
+    VirtualDiskOpening opened;
+    if (opener_) opened = opener_(platform_, path);
+    if (opened.code != 0 || !opened.device) {
+        const int code = opened.code != 0 ? opened.code : static_cast<int>(kVdiskNotVmwareFile);
+        SetError(code, currentIndex_);
+        return code;
+    }
+    // The drive's file stays open beside it; Use returns to it.
+    device_ = std::move(opened.device);
+    isVirtual_ = true;
+    virtualPath_ = path;
+    virtualInterface_ = std::move(opened.interfaceText);
+    virtualDescription_ = std::move(opened.description);
+    Reload(true);
+    return 0;
 }
 
 void mDisk::Reload(bool reread) {
@@ -197,6 +208,7 @@ char mDisk::DriveLetterOf(int number) {
 }
 
 std::string mDisk::BusName() {
+    if (isVirtual_) return virtualInterface_;
     if (currentIndex_ >= 0) {
         if (auto id = platform_.IdentifyDrive(DriveNumberOf(currentIndex_))) return id->bus;
     }
@@ -204,7 +216,8 @@ std::string mDisk::BusName() {
 }
 
 const std::string& mDisk::DeviceDescription() {
-    if (currentIndex_ < 0) return description_;
+    if (isVirtual_) description_ = virtualDescription_;
+    if (isVirtual_ || currentIndex_ < 0) return description_;
     if (auto id = platform_.IdentifyDrive(DriveNumberOf(currentIndex_))) {
         description_ = CutDescription(id->bus, id->description);
         return description_;

@@ -16,6 +16,7 @@
 #include "disk/partition_table.h"
 #include "disk/sector_device.h"
 #include "disk/sector_file.h"
+#include "disk/virtual_disk.h"
 #include "platform/platform.h"
 
 namespace partam {
@@ -34,8 +35,10 @@ struct DiskGeometryFields {
 class mDisk {
 public:
     // Counts the drives and, when there is one and initialIndex is not
-    // negative, selects disk initialIndex.
-    mDisk(Platform& platform, int initialIndex, bool ignoreErrors, TableReaders readers = {});
+    // negative, selects disk initialIndex. Without an opener no file is a
+    // virtual disk.
+    mDisk(Platform& platform, int initialIndex, bool ignoreErrors, TableReaders readers = {},
+          VirtualDiskOpener opener = {});
     ~mDisk();
     mDisk(const mDisk&) = delete;
     mDisk& operator=(const mDisk&) = delete;
@@ -43,8 +46,11 @@ public:
     // --- Selection: each returns the selection's own failure (0 when the
     // disk is selected), whether or not /ignore keeps it from being recorded.
     // The selected disk is not read again unless force is set.
-    int Use(int index, bool force = false);   // 0 or 511
-    int UseVirtual(const std::string& path);  // 565 or the virtual disk's code
+    int Use(int index, bool force = false);  // 0 or 511
+    // A virtual disk file in place of the drive: every sector of the disk
+    // is then one of the virtual disk's own. 565 when there is no such file,
+    // or the opener's refusal; a refused file leaves the selection as it was.
+    int UseVirtual(const std::string& path);
     void Reload(bool reread);
     // Reads sector lba into the sector-0 copy and rebuilds the table from
     // it, as if it were the disk's MBR; nothing is written. 510 (recorded,
@@ -135,6 +141,7 @@ private:
 
     Platform& platform_;
     TableReaders readers_;
+    VirtualDiskOpener opener_;
     std::unique_ptr<SectorFile> driveFile_;
     std::unique_ptr<SectorDevice> device_;
 
@@ -144,6 +151,8 @@ private:
     std::string devicePath_;
     std::string virtualPath_;
     bool isVirtual_ = false;
+    std::string virtualInterface_;
+    std::string virtualDescription_;
 
     bool mediaPresent_ = true;
     bool notReady_ = false;

@@ -153,29 +153,35 @@ status_of() {
 # before the target's run, and both must leave the same bytes; the images
 # stay as the target's run left them.
 compare_writes=
+# Files besides the images that the runs write (the files of a virtual
+# disk), kept and compared with them.
+written_files=()
+compared_files() { printf '%s\n' "${image_list[@]}" "${written_files[@]/#/$work/}"; }
 keep_images() {
-    local i
-    for i in "${!image_list[@]}"; do
-        [ -f "${image_list[$i]}" ] && cp --sparse=always "${image_list[$i]}" "$work/kept.$i.$1"
-    done
+    local i=0 f
+    while read -r f; do
+        [ -f "$f" ] && cp --sparse=always "$f" "$work/kept.$i.$1"
+        i=$((i + 1))
+    done < <(compared_files)
 }
 put_back_images() {
-    local i
-    for i in "${!image_list[@]}"; do
-        [ -f "$work/kept.$i.$1" ] && cp --sparse=always "$work/kept.$i.$1" "${image_list[$i]}"
-    done
+    local i=0 f
+    while read -r f; do
+        [ -f "$work/kept.$i.$1" ] && cp --sparse=always "$work/kept.$i.$1" "$f"
+        i=$((i + 1))
+    done < <(compared_files)
 }
 # same_images <label>: the native run left what the target's run left.
 same_images() {
-    local i
-    for i in "${!image_list[@]}"; do
-        [ -f "$work/kept.$i.target" ] || continue
-        if ! cmp -s "${image_list[$i]}" "$work/kept.$i.target"; then
-            echo "FAIL $1: the native program left other bytes on ${image_list[$i]}"
-            cmp -l "${image_list[$i]}" "$work/kept.$i.target" | head -5
+    local i=0 f
+    while read -r f; do
+        if [ -f "$work/kept.$i.target" ] && ! cmp -s "$f" "$work/kept.$i.target"; then
+            echo "FAIL $1: the native program left other bytes on $f"
+            cmp -l "$f" "$work/kept.$i.target" | head -5
             failures=$((failures + 1))
         fi
-    done
+        i=$((i + 1))
+    done < <(compared_files)
     put_back_images target
 }
 
