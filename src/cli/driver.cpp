@@ -13,6 +13,7 @@
 #include "cli/help.h"
 #include "cli/messages.h"
 #include "cli/switches.h"
+#include "fs/volume_label.h"
 #include "mbr/partition_list.h"
 
 namespace partam {
@@ -145,6 +146,7 @@ void ApplyExitValue(RunContext& run) {
 TableReaders StandardTableReaders() {
     TableReaders readers;
     readers.mbr = MbrTableReader();
+    readers.label = VolumeLabelReader();
     return readers;
 }
 

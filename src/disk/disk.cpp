@@ -90,6 +90,7 @@ void mDisk::Reload(bool reread) {
     activePartition_ = -1;
     if (reread) ReadDiskInfo();
     ReadTable();
+    ReadLabels();
 }
 
 int mDisk::LoadTableFrom(std::uint64_t lba) {
@@ -166,6 +167,15 @@ void mDisk::ReadTable() {
     for (int i = 1; i <= PartitionCount(2); ++i) {
         const mPart* p = GetPartition(i, true);
         if (p && p->active) activePartition_ = i;
+    }
+}
+
+// Every partition's label is read anew with the table, MBR and GPT alike;
+// none is kept from an earlier reading of the disk.
+void mDisk::ReadLabels() {
+    for (int i = 1; i <= PartitionCount(2); ++i) {
+        mPart* p = GetPartition(i, true);
+        if (p) p->volumeLabel = readers_.label ? readers_.label(*this, *p) : std::string();
     }
 }
 

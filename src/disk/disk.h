@@ -117,6 +117,7 @@ private:
     void CountDisks();
     void ReadDiskInfo();
     void ReadTable();
+    void ReadLabels();
     TableSource Source();
 
     Platform& platform_;
