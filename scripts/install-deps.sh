@@ -18,6 +18,9 @@ have sfdisk || need+=(fdisk)
 have sgdisk || need+=(gdisk)
 have qemu-img || need+=(qemu-utils)
 have losetup || need+=(mount)
+# Peers that make volumes inside image files for the volume tests.
+[ -x /usr/sbin/mkntfs ] || have mkntfs || need+=(ntfs-3g)
+[ -x /usr/sbin/mkfs.fat ] || have mkfs.fat || need+=(dosfstools)
 [ -x /usr/bin/time ] || need+=(time)
 # Partam.exe runs under Debian's 32-bit wine, from the i386 architecture;
 # its recommends (fonts, Gecko, Mono and their libraries) are not needed.
