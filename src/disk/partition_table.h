@@ -61,7 +61,8 @@ using TableReader = std::function<std::unique_ptr<PartitionTable>(const TableSou
 struct TableReaders {
     TableReader mbr;
     TableReader gpt;
-    LabelReader label;
+    // None leaves every label empty.
+    LabelReader label = {};
 };
 
 }  // namespace partam

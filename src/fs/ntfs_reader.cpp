@@ -9,7 +9,10 @@ namespace partam {
 
 namespace {
 constexpr std::uint64_t kVolumeRecord = 3;
-}
+// Far beyond any disk, and small enough that no sum of offsets within a
+// volume overflows.
+constexpr std::uint64_t kMaxVolumeBytes = 1ull << 62;
+}  // namespace
 
 int NtfsVolumeReader::ReadLabel(mDisk& disk, std::uint64_t start, std::uint64_t sectors) {
     label_.clear();
@@ -23,9 +26,9 @@ int NtfsVolumeReader::ReadLabel(mDisk& disk, std::uint64_t start, std::uint64_t 
     geometry_ = *geometry;
     // The volume is what its boot sector says, with the backup boot sector
     // after it, and never more than its partition.
-    const std::uint64_t maxSectors = (~0ull / geometry_.bytesPerSector) - 1;
+    const std::uint64_t maxSectors = kMaxVolumeBytes / geometry_.bytesPerSector - 1;
     volumeBytes_ = (std::min(geometry_.totalSectors, maxSectors) + 1) * geometry_.bytesPerSector;
-    if (sectors != 0) volumeBytes_ = std::min(volumeBytes_, sectors * kSectorSize);
+    if (sectors != 0 && sectors < volumeBytes_ / kSectorSize) volumeBytes_ = sectors * kSectorSize;
     return ReadVolumeRecord(geometry_.mftCluster);
 }
 
