@@ -19,6 +19,9 @@ have sfdisk || need+=(fdisk)
 have sgdisk || need+=(gdisk)
 have qemu-img || need+=(qemu-utils)
 have losetup || need+=(mount)
+# Peers that make volumes inside image files for the volume tests.
+[ -x /usr/sbin/mkntfs ] || have mkntfs || need+=(ntfs-3g)
+[ -x /usr/sbin/mkfs.fat ] || have mkfs.fat || need+=(dosfstools)
 [ -x /usr/bin/time ] || need+=(time)
 # The boot code images are assembled by nasm and booted under qemu's PC; its
 # recommends (the graphical front end, UEFI firmware) are not needed.

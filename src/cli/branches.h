@@ -38,6 +38,20 @@ void IsSortedBranch(RunContext& run);
 // /wipe= and /copy.
 void WipeBranch(RunContext& run);
 void CopyBranch(RunContext& run);
+// /signature=: read, zero, generate and write (the value chooses the
+// command); any other value is refused (120). The check of /value= runs
+// before the disk is touched.
+void SignatureBranch(RunContext& run);
+void ReadSignatureBranch(RunContext& run);
+void ChangeSignatureBranch(RunContext& run);
+void SignatureOptionCheck(RunContext& run);
+// /status reads the status byte, /status= writes it (below 255).
+void StatusBranch(RunContext& run);
+void WriteStatusBranch(RunContext& run);
+void WriteStatusCheck(RunContext& run);
+// /volumeid=read; any other value is refused (124).
+void VolumeIdBranch(RunContext& run);
+void ReadVolumeIdBranch(RunContext& run);
 
 // A command whose work is not part of this program yet. It touches no disk
 // and is refused (112), so a run never reports a success that did not

@@ -13,6 +13,8 @@
 #include "cli/help.h"
 #include "cli/messages.h"
 #include "cli/switches.h"
+#include "fs/file_system.h"
+#include "fs/volume_label.h"
 #include "gpt/gpt_disk.h"
 #include "mbr/partition_list.h"
 #include "vdisk/open_vmdk.h"
@@ -105,7 +107,8 @@ void ResolveVolumeSwitch(RunContext& run) {
 void CarryOut(RunContext& run) {
     RunOptions& o = run.options;
     DebugTrace(run, "StartDoingIt", 0);
-    run.disk = std::make_unique<mDisk>(run.platform, 0, o.ignoreErrors != 0, StandardTableReaders(), OpenVmdk);
+    run.disk =
+        std::make_unique<mDisk>(run.platform, 0, o.ignoreErrors != 0, StandardTableReaders(), OpenVmdk);
     run.sizeFormatter = std::make_unique<SizeFormatter>(run.platform);
     DebugTrace(run, "Diskcount", run.disk->DiskCount());
     // Only a machine without disks stops the run here. What the first
@@ -147,7 +150,18 @@ void ApplyExitValue(RunContext& run) {
 TableReaders StandardTableReaders() {
     TableReaders readers;
     readers.mbr = MbrTableReader();
-    readers.gpt = [](const TableSource& source) -> std::unique_ptr<PartitionTable> { return ReadGpt(source); };
+    // A GPT partition is named by the filesystem its first sectors hold.
+    readers.gpt = [](const TableSource& source) -> std::unique_ptr<PartitionTable> {
+        const SectorReader read = source.read;
+        return ReadGpt(source, [read](std::uint64_t start) {
+            std::array<std::uint8_t, kRecognitionSectors * kSectorSize> bytes{};
+            for (std::uint32_t i = 0; i < kRecognitionSectors; ++i)
+                if (!read(start + i, bytes.data() + std::size_t{i} * kSectorSize)) return NamedFileSystem{};
+            const FileSystemCode code = RecognizeBytes(bytes);
+            return NamedFileSystem{static_cast<std::uint32_t>(code), FileSystemName(code)};
+        });
+    };
+    readers.label = VolumeLabelReader();
     return readers;
 }
 

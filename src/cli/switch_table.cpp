@@ -171,6 +171,28 @@ SwitchOutcome WriteStatus(RunContext& run, const std::string& argument, const st
     return Applied;
 }
 
+// The value chooses the signature command, so that each has a row of its
+// own: a read writes nothing. Any other value stays /signature=, which
+// refuses it (120) once the disk is selected.
+SwitchOutcome Signature(RunContext& run, const std::string&, const std::string& value) {
+    static constexpr struct {
+        const char* name;
+        CommandId command;
+    } kModes[] = {{"read", CommandId::ReadSignature},
+                  {"zero", CommandId::ZeroSignature},
+                  {"generate", CommandId::GenerateSignature},
+                  {"write", CommandId::WriteSignature}};
+    for (const auto& mode : kModes)
+        if (EqualsNoCase(value, mode.name)) run.options.command = mode.command;
+    return Applied;
+}
+
+// /volumeid=read reads; any other value stays /volumeid=, refused with 124.
+SwitchOutcome VolumeId(RunContext& run, const std::string&, const std::string& value) {
+    if (EqualsNoCase(value, "read")) run.options.command = CommandId::ReadVolumeID;
+    return Applied;
+}
+
 SwitchOutcome Msg(RunContext& run, const std::string&, const std::string& value) {
     return ReadInt32(value, run.options.messageLevel);
 }
@@ -248,8 +270,16 @@ const SwitchRule kRules[] = {
      .effect = WriteStatus},
     {.keywords = {"create="}, .mode = M::Valued, .command = C::Create, .destination = &R::valueText},
     {.keywords = {"format"}, .command = C::Format},
-    {.keywords = {"signature="}, .mode = M::Valued, .command = C::Signature, .destination = &R::valueText},
-    {.keywords = {"volumeid="}, .mode = M::Valued, .command = C::VolumeID, .destination = &R::valueText},
+    {.keywords = {"signature="},
+     .mode = M::Valued,
+     .command = C::Signature,
+     .destination = &R::valueText,
+     .effect = Signature},
+    {.keywords = {"volumeid="},
+     .mode = M::Valued,
+     .command = C::VolumeID,
+     .destination = &R::valueText,
+     .effect = VolumeId},
     {.keywords = {"value=", "align=", "start=", "size="}, .mode = M::Valued, .destination = &R::fileName},
     {.keywords = {"bootmenu"}, .command = C::BootMenu},
     {.keywords = {"info"}, .command = C::Info},

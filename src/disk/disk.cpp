@@ -103,6 +103,7 @@ void mDisk::Reload(bool reread) {
     activePartition_ = -1;
     if (reread) ReadDiskInfo();
     ReadTable();
+    ReadLabels();
 }
 
 int mDisk::LoadTableFrom(std::uint64_t lba) {
@@ -193,6 +194,15 @@ std::optional<DriveLayout> mDisk::SystemLayout() {
     DriveLayout layout(static_cast<std::uint32_t>(std::max(currentIndex_, 0)), kNoFile);
     if (!device_->QueryLayout(layout)) return std::nullopt;
     return layout;
+}
+
+// Every partition's label is read anew with the table, MBR and GPT alike;
+// none is kept from an earlier reading of the disk.
+void mDisk::ReadLabels() {
+    for (int i = 1; i <= PartitionCount(2); ++i) {
+        mPart* p = GetPartition(i, true);
+        if (p) p->volumeLabel = readers_.label ? readers_.label(*this, *p) : std::string();
+    }
 }
 
 std::int32_t mDisk::PartitionCount(int kind) const { return table_ ? table_->PartitionCount(kind) : 0; }

@@ -137,6 +137,7 @@ private:
     void CountDisks();
     void ReadDiskInfo();
     void ReadTable();
+    void ReadLabels();
     TableSource Source();
 
     Platform& platform_;

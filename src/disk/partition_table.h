@@ -48,12 +48,21 @@ struct TableSource {
     std::optional<DriveLayout> layout;
 };
 
-// The readers the disk object builds its table with, one per table kind.
-// They live above the disk layer; the program wires them in.
+// The volume label of one partition of the selected disk, read whenever the
+// disk is read: from the system for a volume under a drive letter, or from
+// the volume itself. It lives with the filesystems, above the disk layer.
+class mDisk;
+using LabelReader = std::function<std::string(mDisk& disk, const mPart& partition)>;
+
+// The readers the disk object builds its table with, one per table kind,
+// and the one that reads the labels of its partitions. They live above the
+// disk layer; the program wires them in.
 using TableReader = std::function<std::unique_ptr<PartitionTable>(const TableSource&)>;
 struct TableReaders {
     TableReader mbr;
     TableReader gpt;
+    // None leaves every label empty.
+    LabelReader label = {};
 };
 
 }  // namespace partam

@@ -114,7 +114,7 @@ void GptDisk::BuildRecords(const FileSystemNamer& namer) {
         r.attributeBits = static_cast<std::uint8_t>(e[48] & 0x3C);
         std::copy_n(e, kGptEntrySize, r.rawEntry.begin());
         if (namer) {
-            const FileSystemName fs = namer(first);
+            const NamedFileSystem fs = namer(first);
             r.fileSystemCode = fs.code;
             r.fileSystemName = fs.name;
         }

@@ -25,11 +25,11 @@ inline constexpr std::uint32_t kMaxGptEntries = 16384;
 
 // The filesystem found at a partition's first sector: its code (0 for none)
 // and its name.
-struct FileSystemName {
+struct NamedFileSystem {
     std::uint32_t code = 0;
     std::string name;
 };
-using FileSystemNamer = std::function<FileSystemName(std::uint64_t startSector)>;
+using FileSystemNamer = std::function<NamedFileSystem(std::uint64_t startSector)>;
 
 struct GptPartition {
     mPart part;  // what every table offers: start, sectors, bytes, number, label

@@ -206,6 +206,21 @@ public:
                                                           unsigned decimals) = 0;
     // The system's message for the last failed call, without a line end.
     virtual std::string LastErrorText() = 0;
+
+    // --- Volumes, messages and chance --------------------------------------
+    // The label of the volume mounted at a root path ("E:\\"); nothing when
+    // no volume is mounted there or the system cannot read it (a filesystem
+    // it does not know). Without drive letters there is never one.
+    virtual std::optional<std::string> VolumeLabel(const std::string& rootPath) = 0;
+    // The code of the last failed system call; 0 when there is none.
+    virtual std::uint32_t LastErrorCode() = 0;
+    // The system's message for a code, without a line end.
+    virtual std::string SystemErrorText(std::uint32_t code) = 0;
+    // Shows a message the user must acknowledge: a message box with an OK
+    // button where there are windows, a line on standard error elsewhere.
+    virtual void ShowMessageBox(const std::string& text) = 0;
+    // A number from the system's source of randomness, which needs no seed.
+    virtual std::uint32_t RandomNumber() = 0;
 };
 
 }  // namespace partam

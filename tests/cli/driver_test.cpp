@@ -207,7 +207,7 @@ const RunCase kRuns[] = {
     {"/type=0c /part=2 /disk=0", "n", 129, 0, Cancelled("change the type of disk 0:Part 2 to 0c")},
     {"/wipe=mbr", "", 129, 0, Cancelled("wipe the MBR", "")}, {"/sort /confirm", "", 125, 0, kSorted},
     {"/sort", "y", 125, 0, Asked("sort the MBR entries on disk 0", "y") + kSorted},
-    {"/status=5", "Y", 112, 0, Asked("write a new status flag", "Y") + k112},
+    {"/status=255", "Y", 116, 0, Line(116, "Status must be between 0 and 254")},
     // clang-format on
 };
 

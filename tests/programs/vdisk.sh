@@ -46,8 +46,8 @@ for layout in "${layouts[@]}"; do
  ----------------------------------------------------------------------------- 
  Pos Idx Type/Name Size Boot Hide  Start Sector  Total Sectors  DL Vol Label   
  --- --- --------- ---- ---- ---- -------------- -------------- -- ----------- 
-  1   1  07-NTFS   100M  Yes  No           2,048        204,800 NA <None>      
-  2   2  0C-FAT32X 100M  No   No       4,300,800        204,800 NA <None>      
+  1   1  07-NTFS   100M  Yes  No           2,048        204,800 NA <Virtual>   
+  2   2  0C-FAT32X 100M  No   No       4,300,800        204,800 NA <Virtual>   
  ----------------------------------------------------------------------------- 
 
 ' /list /text "/disk=$layout.vmdk"

@@ -253,4 +253,17 @@ std::optional<std::string> FakePlatform::FormatLocaleNumber(const std::string& n
     return ApplyNumberFormat(numberText, decimals, NumberFormat{});
 }
 
+std::optional<std::string> FakePlatform::VolumeLabel(const std::string& rootPath) {
+    auto it = volumeLabels.find(ToUpperAscii(rootPath));
+    if (it == volumeLabels.end()) return std::nullopt;
+    return it->second;
+}
+
+std::uint32_t FakePlatform::RandomNumber() {
+    if (randomNumbers.empty()) return ++randomCount_;
+    const std::uint32_t n = randomNumbers.front();
+    randomNumbers.pop_front();
+    return n;
+}
+
 }  // namespace partam

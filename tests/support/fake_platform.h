@@ -93,6 +93,11 @@ public:
     // order; with announceFails set it could not be told.
     std::vector<std::string> announced;
     bool announceFails = false;
+    // The labels of the volumes the system can read, by root path ("E:\\").
+    std::map<std::string, std::string> volumeLabels;
+    std::uint32_t lastError = 0;
+    std::vector<std::string> messageBoxes;
+    std::deque<std::uint32_t> randomNumbers;
 
     // --- Platform ----------------------------------------------------------
     FileId OpenFile(const std::string& path, std::uint32_t access, std::uint32_t share,
@@ -153,6 +158,12 @@ public:
     std::string LastErrorText() override {
         return failNumberFormat.value_or("The operation completed successfully.");
     }
+    std::optional<std::string> VolumeLabel(const std::string& rootPath) override;
+    std::uint32_t LastErrorCode() override { return lastError; }
+    std::string SystemErrorText(std::uint32_t code) override { return "System error " + std::to_string(code); }
+    void ShowMessageBox(const std::string& text) override { messageBoxes.push_back(text); }
+    // The numbers queued first, then 1, 2, 3 ...
+    std::uint32_t RandomNumber() override;
 
     // Open handles, for tests that check nothing leaks.
     std::size_t OpenHandleCount() const { return handles_.size(); }
@@ -173,6 +184,7 @@ private:
     std::deque<int> keys_;
     std::deque<std::string> lines_;
     std::size_t savedCursor_ = 0;
+    std::uint32_t randomCount_ = 0;
 };
 
 // The path of drive number n.

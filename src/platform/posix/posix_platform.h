@@ -66,6 +66,12 @@ public:
     std::optional<std::string> FormatLocaleNumber(const std::string& numberText, unsigned decimals) override;
     std::string LastErrorText() override;
 
+    std::optional<std::string> VolumeLabel(const std::string& rootPath) override;
+    std::uint32_t LastErrorCode() override;
+    std::string SystemErrorText(std::uint32_t code) override;
+    void ShowMessageBox(const std::string& text) override;
+    std::uint32_t RandomNumber() override;
+
     // What drive number n opens: a PARTAM_DISKS entry or /dev/<drive name>.
     // A PARTAM_DISKS list with a bad entry opens nothing; the first call
     // that finds it so reports it on standard error.

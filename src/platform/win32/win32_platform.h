@@ -63,6 +63,12 @@ public:
     std::optional<std::string> FormatLocaleNumber(const std::string& numberText, unsigned decimals) override;
     std::string LastErrorText() override;
 
+    std::optional<std::string> VolumeLabel(const std::string& rootPath) override;
+    std::uint32_t LastErrorCode() override;
+    std::string SystemErrorText(std::uint32_t code) override;
+    void ShowMessageBox(const std::string& text) override;
+    std::uint32_t RandomNumber() override;
+
 private:
     struct OpenEntry {
         bool image = false;              // a disk image opened by a drive path
