@@ -176,19 +176,26 @@ int GptDisk::WriteTable(mDisk& disk, const Sector& primaryIn, const std::vector<
 int GptDisk::DeleteEntry(mDisk& disk, int number) {
     if (number < 1 || static_cast<std::size_t>(number) > records_.size()) return SetError(kGptSaveFailed);
     const std::uint32_t gone = records_[static_cast<std::size_t>(number - 1)].entryIndex;
+    // Every other entry in use moves to the front, in its order; where each
+    // went is kept so that the partitions still name their entries.
     std::vector<std::uint8_t> packed(entries_.size(), 0);
-    std::size_t at = 0;
+    std::vector<std::uint32_t> movedTo(EntryCount(), 0);
+    std::uint32_t at = 0;
     for (std::uint32_t i = 0; i < EntryCount() && (i + 1) * std::size_t{kGptEntrySize} <= entries_.size();
          ++i) {
         const std::uint8_t* e = entries_.data() + std::size_t{i} * kGptEntrySize;
         if (i == gone || IsUnused(e)) continue;
-        std::copy_n(e, kGptEntrySize, packed.begin() + static_cast<std::ptrdiff_t>(at));
-        at += kGptEntrySize;
+        std::copy_n(e, kGptEntrySize,
+                    packed.begin() + static_cast<std::ptrdiff_t>(std::size_t{at} * kGptEntrySize));
+        movedTo[i] = at++;
     }
     const int code = WriteTable(disk, primary_, packed);
-    if (code == 0) records_.erase(records_.begin() + number - 1);
-    for (std::size_t i = 0; i < records_.size(); ++i)
+    if (code != 0) return code;
+    records_.erase(records_.begin() + number - 1);
+    for (std::size_t i = 0; i < records_.size(); ++i) {
         records_[i].part.position = static_cast<std::uint32_t>(i + 1);
+        records_[i].entryIndex = movedTo[records_[i].entryIndex];
+    }
     return code;
 }
 
