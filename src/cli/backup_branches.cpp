@@ -86,8 +86,9 @@ void SaveBranch(RunContext& run) {
                 RecordResult(run, CommandId::Save, kNotGptDisk);
                 return;
             }
-            if (!gpt->HeaderFound() || gpt->Error() == kInvalidEfiDisk) {
-                RecordResult(run, CommandId::Save, kInvalidEfiDisk);
+            // A GPT that could not be read whole is not saved as if it were.
+            if (!gpt->Usable()) {
+                RecordResult(run, CommandId::Save, gpt->Error() != 0 ? gpt->Error() : kInvalidEfiDisk);
                 return;
             }
             SmallSave(disk, *path, 0, GptBackupSectors(*gpt), HeaderKind(o, BackupKind::Gpt), ignore);

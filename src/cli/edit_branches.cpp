@@ -50,8 +50,12 @@ void DeleteOnEveryDisk(RunContext& run) {
     int first = 0;
     for (int i = 0; i < disk.DiskCount(); ++i) {
         disk.Use(i, true);
+        // A disk whose table could not even be read is not cleared; what
+        // else its reading found (a damaged table) does not count: the table
+        // is what goes.
+        const bool unread = !disk.Sector0Read();
         disk.SetError(1, 0);
-        int code = Delete(disk, kAllParts);
+        int code = unread ? static_cast<int>(kMbrReadFailed) : Delete(disk, kAllParts);
         if (code == 0) code = disk.FinishWrites();
         if (first == 0) first = code;
     }

@@ -24,7 +24,8 @@ const char* TableKindName(TableKind kind) {
     return "None";
 }
 
-mDisk::mDisk(Platform& platform, int initialIndex, bool ignore, TableReaders readers, VirtualDiskOpener opener)
+mDisk::mDisk(Platform& platform, int initialIndex, bool ignore, TableReaders readers,
+             VirtualDiskOpener opener)
     : platform_(platform), readers_(std::move(readers)), opener_(std::move(opener)), ignoreErrors_(ignore) {
     driveFile_ = std::make_unique<SectorFile>(platform_);
     device_ = std::make_unique<DriveDevice>(platform_, *driveFile_, 0);
@@ -129,8 +130,14 @@ void mDisk::ReadDiskInfo() {
     totalSectors_ = g.totalSectors;
     totalBytes_ = g.totalBytes;
 
-    // A sector 0 that cannot be read whole reads as zeros, never in part.
-    if (!device_->ReadSectors(sector0_.data(), 0, 1)) sector0_.fill(0);
+    // A sector 0 that cannot be read whole reads as zeros, never in part. On
+    // a disk with a medium that is a failure, not an empty disk: a command
+    // that took the zeros for the disk's MBR would write them back over it.
+    sector0Read_ = device_->ReadSectors(sector0_.data(), 0, 1);
+    if (!sector0Read_) {
+        sector0_.fill(0);
+        if (mediaPresent_) SetError(kMbrReadFailed, currentIndex_);
+    }
     superFloppy_ = IsRemovable() ? ProbeBootFileSystem(sector0_) : BootFileSystem::None;
     if (sector0_[0] == 0x33 && sector0_[1] == 0xC0)
         tableKind_ = TableKind::Mbr;
@@ -272,7 +279,10 @@ int mDisk::FinishWrites(bool tell) {
 
 int mDisk::WriteSector0(SectorView sector) {
     const int code = WriteSectors(sector.data(), 0, 1);
-    if (code == 0) std::copy(sector.begin(), sector.end(), sector0_.begin());
+    if (code == 0) {
+        std::copy(sector.begin(), sector.end(), sector0_.begin());
+        sector0Read_ = true;
+    }
     return code;
 }
 

@@ -81,8 +81,11 @@ public:
     const DiskGeometryFields& Geometry() const { return geometry_; }
     std::uint64_t TotalSectors() const { return totalSectors_; }
     std::uint64_t TotalBytes() const { return totalBytes_; }
-    // The copy of sector 0 made when the disk was read.
+    // The copy of sector 0 made when the disk was read; whether it holds what
+    // the disk holds (false when sector 0 could not be read: the copy is
+    // zeros then, and no table may be written back from it).
     const Sector& Sector0() const { return sector0_; }
+    bool Sector0Read() const { return sector0Read_; }
     // The four signature bytes as they lie on the disk; zero without 55 AA.
     const std::array<std::uint8_t, 4>& DiskSignature() const { return diskSignature_; }
     // List position of the last active partition; -1 when there is none.
@@ -165,6 +168,7 @@ private:
     std::uint64_t totalSectors_ = 0;
     std::uint64_t totalBytes_ = 0;
     Sector sector0_{};
+    bool sector0Read_ = false;
     std::array<std::uint8_t, 4> diskSignature_{};
     std::unique_ptr<PartitionTable> table_;
     int tableProblem_ = 0;

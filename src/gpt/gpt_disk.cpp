@@ -169,42 +169,50 @@ int GptDisk::WriteTable(mDisk& disk, const Sector& primaryIn, const std::vector<
     primary_ = primary;
     backup_ = backup;
     entries_ = entries;
-    disk.Flush();
-    return error_;
+    // Both copies are on the disk now, agreeing: whatever was missing before
+    // is not.
+    valid_ = true;
+    SetError(1);
+    return 0;
 }
 
 int GptDisk::DeleteEntry(mDisk& disk, int number) {
     if (number < 1 || static_cast<std::size_t>(number) > records_.size()) return SetError(kGptSaveFailed);
-    const std::uint32_t gone = records_[static_cast<std::size_t>(number - 1)].entryIndex;
-    // Every other entry in use moves to the front, in its order; where each
-    // went is kept so that the partitions still name their entries.
+    return Delete(disk, {records_[static_cast<std::size_t>(number - 1)].entryIndex});
+}
+
+int GptDisk::DeleteAll(mDisk& disk) {
+    std::vector<std::uint32_t> all;
+    for (const GptPartition& r : records_) all.push_back(r.entryIndex);
+    return Delete(disk, all);
+}
+
+// One write of the whole GPT takes the partitions away: every other entry in
+// use moves to the front, in its order, and the partitions left follow
+// their entries to where they went.
+int GptDisk::Delete(mDisk& disk, const std::vector<std::uint32_t>& gone) {
+    if (!Usable()) return error_ != 0 ? error_ : SetError(kInvalidEfiDisk);
     std::vector<std::uint8_t> packed(entries_.size(), 0);
     std::vector<std::uint32_t> movedTo(EntryCount(), 0);
     std::uint32_t at = 0;
     for (std::uint32_t i = 0; i < EntryCount() && (i + 1) * std::size_t{kGptEntrySize} <= entries_.size();
          ++i) {
         const std::uint8_t* e = entries_.data() + std::size_t{i} * kGptEntrySize;
-        if (i == gone || IsUnused(e)) continue;
+        if (IsUnused(e) || std::find(gone.begin(), gone.end(), i) != gone.end()) continue;
         std::copy_n(e, kGptEntrySize,
                     packed.begin() + static_cast<std::ptrdiff_t>(std::size_t{at} * kGptEntrySize));
         movedTo[i] = at++;
     }
     const int code = WriteTable(disk, primary_, packed);
     if (code != 0) return code;
-    records_.erase(records_.begin() + number - 1);
+    std::erase_if(records_, [&gone](const GptPartition& r) {
+        return std::find(gone.begin(), gone.end(), r.entryIndex) != gone.end();
+    });
     for (std::size_t i = 0; i < records_.size(); ++i) {
         records_[i].part.position = static_cast<std::uint32_t>(i + 1);
         records_[i].entryIndex = movedTo[records_[i].entryIndex];
     }
     return code;
-}
-
-int GptDisk::DeleteAll(mDisk& disk) {
-    // Every catalogued partition goes; entries of other types stay, packed.
-    while (!records_.empty()) {
-        if (DeleteEntry(disk, 1) != 0) break;
-    }
-    return error_;
 }
 
 }  // namespace partam

@@ -56,6 +56,9 @@ public:
     // The primary header was found and its backup too.
     bool Valid() const { return valid_; }
     bool HeaderFound() const { return headerFound_; }
+    // The primary header and the whole entry array were read: what the GPT
+    // says can be acted on (a missing backup is made whole by any write).
+    bool Usable() const { return headerFound_ && error_ != 200 && error_ != 203; }
     // 200 to 205 by the first-error rule; 1 clears.
     int Error() const { return error_; }
     int SetError(int code);
@@ -83,6 +86,7 @@ public:
 private:
     friend std::unique_ptr<GptDisk> ReadGpt(const TableSource&, const FileSystemNamer&);
     void BuildRecords(const FileSystemNamer& namer);
+    int Delete(mDisk& disk, const std::vector<std::uint32_t>& entryIndexes);
 
     Sector primary_{};
     Sector backup_{};

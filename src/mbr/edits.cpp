@@ -38,6 +38,7 @@ int Refuse(mDisk& disk, int code) { return disk.SetError(code, 0); }
 // Writes a new sector 0 and reads the table from it again; a write that
 // failed leaves the table as the disk still holds it.
 int WriteAndReread(mDisk& disk, SectorView sector) {
+    if (!disk.Sector0Read()) return Refuse(disk, kMbrReadFailed);
     disk.WriteSector0(sector);
     disk.Reload(false);
     return disk.GetError();
@@ -50,6 +51,9 @@ int RebuildTable(mDisk& disk, bool sortedPlacement) {
     // Without a list of its own the disk holds no MBR table to write back;
     // writing an empty one would destroy whatever it does hold.
     if (!list) return Refuse(disk, kInvalidPartitionSelected);
+    // A table is written back over the sector it was read from, never over
+    // one that could not be read.
+    if (!disk.Sector0Read()) return Refuse(disk, kMbrReadFailed);
     std::vector<mPart*> ascending;
     list->CheckOrder(&ascending);
     Sector sector = disk.Sector0();
@@ -59,7 +63,8 @@ int RebuildTable(mDisk& disk, bool sortedPlacement) {
             WriteSlot(sector, static_cast<int>(i), ascending[i]->entry);
     } else {
         for (int n = 1; n <= list->PartitionCount(0); ++n) {
-            if (const mPart* p = list->GetPartition(n, false)) WriteSlot(sector, static_cast<int>(p->slot), p->entry);
+            if (const mPart* p = list->GetPartition(n, false))
+                WriteSlot(sector, static_cast<int>(p->slot), p->entry);
         }
     }
     return disk.WriteSector0(sector);

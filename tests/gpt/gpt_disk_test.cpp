@@ -16,39 +16,14 @@ namespace {
 using test::Bytes;
 
 constexpr std::uint64_t kSectors = 2048;
-const std::uint8_t kBasicData[16] = {0xA2, 0xA0, 0xD0, 0xEB, 0xE5, 0xB9, 0x33, 0x44,
-                                     0x87, 0xC0, 0x68, 0xB6, 0xB7, 0x26, 0x99, 0xC7};
+const std::uint8_t* kBasicData = test::kBasicDataType.data();
 
-// A GPT of 128 entries with a backup at the disk's end; entries as given
-// (type, first, last), an all-zero type GUID for an unused one.
+// A GPT disk held in memory, read through a table source.
 struct Image {
-    Bytes data = Bytes(kSectors * 512, 0);
+    Bytes data;
 
-    Image(std::vector<std::tuple<const std::uint8_t*, std::uint64_t, std::uint64_t>> entries) {
-        test::PutSector(data, 0, test::MakeMbr({{0, 0xEE, 1, kSectors - 1}}));
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            std::uint8_t* e = &data[2 * 512 + i * 128];
-            const auto& [type, first, last] = entries[i];
-            if (type) std::memcpy(e, type, 16);
-            StoreLe64(e + 32, first);
-            StoreLe64(e + 40, last);
-        }
-        Header(1, kSectors - 1, 2);
-        std::memcpy(&data[(kSectors - 33) * 512], &data[2 * 512], 32 * 512);
-        Header(kSectors - 1, 1, kSectors - 33);
-    }
+    explicit Image(const std::vector<test::GptEntrySpec>& entries) : data(test::MakeGpt(kSectors, entries)) {}
     std::uint8_t* At(std::uint64_t lba) { return &data[lba * 512]; }
-    void Header(std::uint64_t at, std::uint64_t other, std::uint64_t entries) {
-        std::uint8_t* h = At(at);
-        std::memcpy(h, "EFI PART", 8);
-        StoreLe32(h + 8, 0x10000), StoreLe32(h + 12, 92);
-        StoreLe64(h + 24, at), StoreLe64(h + 32, other), StoreLe64(h + 40, 34),
-            StoreLe64(h + 48, kSectors - 34);
-        for (int i = 0; i < 16; ++i) h[56 + i] = static_cast<std::uint8_t>(i + 1);
-        StoreLe64(h + 72, entries), StoreLe32(h + 80, 128), StoreLe32(h + 84, 128);
-        StoreLe32(h + 88, Crc32(At(entries), 128 * 128));
-        SealGptHeader(SectorSpan(h, 512));
-    }
     std::unique_ptr<GptDisk> Read() {
         TableSource source;
         source.totalSectors = kSectors;
@@ -73,9 +48,9 @@ TEST(GptDiskTest, CatalogueAndGuidText) {
 // delete keeps them: the array is packed and both copies agree, checksums
 // and all.
 TEST(GptDiskTest, DeleteKeepsEveryOtherEntry) {
-    const std::uint8_t linux[16] = {0xAF, 0x3D, 0xC6, 0x0F, 0x83, 0x84, 0x72, 0x47,
-                                    0x8E, 0x79, 0x3D, 0x69, 0xD8, 0x47, 0x7D, 0xE4};
-    Image image({{kBasicData, 34, 99}, {linux, 100, 199}, {nullptr, 0, 0}, {kBasicData, 200, 299}});
+    const test::GptType linux = {0xAF, 0x3D, 0xC6, 0x0F, 0x83, 0x84, 0x72, 0x47,
+                                 0x8E, 0x79, 0x3D, 0x69, 0xD8, 0x47, 0x7D, 0xE4};
+    Image image({{test::kBasicDataType, 34, 99}, {linux, 100, 199}, {}, {test::kBasicDataType, 200, 299}});
     auto gpt = image.Read();
     ASSERT_EQ(gpt->Partitions().size(), 2u);
     EXPECT_EQ(std::tuple(gpt->Partitions()[1].entryIndex, gpt->Partitions()[1].part.sectors, gpt->Valid()),
@@ -90,7 +65,7 @@ TEST(GptDiskTest, DeleteKeepsEveryOtherEntry) {
     EXPECT_TRUE(after->Valid());
     ASSERT_EQ(after->Partitions().size(), 1u);
     EXPECT_EQ(after->Partitions()[0].entryIndex, 1u);  // the Linux entry went to 0, this one to 1
-    EXPECT_EQ(GuidText(image.At(2)), GuidText(linux));
+    EXPECT_EQ(GuidText(image.At(2)), GuidText(linux.data()));
     const std::uint8_t* primary = image.At(1);
     const std::uint8_t* backup = image.At(kSectors - 1);
     EXPECT_EQ(LoadLe32(primary + 88), Crc32(image.At(2), 128 * 128));
@@ -120,7 +95,7 @@ TEST(GptDiskTest, HostileHeaders) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Image image({{kBasicData, 34, 99}});
+        Image image({{test::kBasicDataType, 34, 99}});
         std::uint8_t* h = image.At(1);
         if (c.width == 4)
             StoreLe32(h + c.offset, static_cast<std::uint32_t>(c.value));

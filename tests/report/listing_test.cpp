@@ -93,34 +93,13 @@ const char kTwoPrimaries[] = R"(
 )";
 
 // A GPT of two catalogued entries and one the catalogue does not name; its
-// backup header is missing.
+// backup header lies beyond what the drive holds.
 Bytes GptImage() {
-    Bytes image = MakeMbr({{0, 0xEE, 1, 0xFFFFFFFF}});
-    Bytes header(512, 0), entries(32 * 512, 0);
-    std::copy_n("EFI PART", 8, header.begin());
-    StoreLe32(&header[8], 0x10000), StoreLe32(&header[12], 92), StoreLe64(&header[24], 1);
-    StoreLe64(&header[32], 156301487), StoreLe64(&header[40], 34), StoreLe64(&header[72], 2);
-    StoreLe32(&header[80], 128), StoreLe32(&header[84], 128);
-    for (int i = 0; i < 16; ++i)
-        header[56 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0x10 + i);
-    const std::uint8_t efi[16] = {0x28, 0x73, 0x2A, 0xC1, 0x1F, 0xF8, 0xD2, 0x11,
-                                  0xBA, 0x4B, 0x00, 0xA0, 0xC9, 0x3E, 0xC9, 0x3B};
-    const std::uint8_t basic[16] = {0xA2, 0xA0, 0xD0, 0xEB, 0xE5, 0xB9, 0x33, 0x44,
-                                    0x87, 0xC0, 0x68, 0xB6, 0xB7, 0x26, 0x99, 0xC7};
-    const std::uint8_t unknown[16] = {1};
-    const std::tuple<const std::uint8_t*, std::uint64_t, std::uint64_t, std::uint8_t> rows[] = {
-        {efi, 2048, 206847, 0}, {unknown, 206848, 239615, 0}, {basic, 239616, 20211711, 0x04}};
-    for (std::size_t i = 0; i < std::size(rows); ++i) {
-        const auto& [type, first, last, attributes] = rows[i];
-        std::copy_n(type, 16, &entries[i * 128]);
-        StoreLe64(&entries[i * 128 + 32], first), StoreLe64(&entries[i * 128 + 40], last);
-        entries[i * 128 + 48] = attributes;
-    }
-    PutSector(image, 1, header);
-    for (std::uint64_t s = 0; s < 32; ++s)
-        PutSector(image, 2 + s,
-                  Bytes(entries.begin() + static_cast<std::ptrdiff_t>(s * 512),
-                        entries.begin() + static_cast<std::ptrdiff_t>(s * 512 + 512)));
+    const test::GptType unknown = {1};
+    Bytes image = MakeGpt(1024, {{kEfiSystemType, 2048, 206847},
+                               {unknown, 206848, 239615},
+                               {kBasicDataType, 239616, 20211711, 0x04}});
+    image.resize(34 * 512);
     return image;
 }
 

@@ -91,6 +91,7 @@ bool FakePlatform::ReadFile(FileId id, void* buffer, std::uint32_t count, std::u
     done = 0;
     Handle* h = Find(id);
     if (!h || !(h->access & kGenericRead)) return false;
+    if (++readCalls == failReadCall) return false;
     if (Touches(h->file->failReadAt, h->position, count)) return false;
     const std::uint64_t size = h->file->data.size();
     if (h->position >= size) return true;  // end of file: success, nothing read
@@ -106,6 +107,7 @@ bool FakePlatform::WriteFile(FileId id, const void* buffer, std::uint32_t count,
     Handle* h = Find(id);
     if (!h || !(h->access & kGenericWrite)) return false;
     FakeWrite& log = writes.emplace_back(FakeWrite{h->file->path, h->position, count, 0, false});
+    if (++writeCalls == failWriteCall) return false;
     if (Touches(h->file->failWriteAt, h->position, count)) return false;
     auto& data = h->file->data;
     // A drive does not grow: writes past its end fail.

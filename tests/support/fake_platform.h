@@ -89,6 +89,10 @@ public:
     std::optional<std::string> computerName = "TESTPC";
     // Every write to any file, in the order they came.
     std::vector<FakeWrite> writes;
+    // Every read and write call, on any file, is counted; the call whose
+    // number (from 1) is named here fails (0: none does).
+    int readCalls = 0, writeCalls = 0;
+    int failReadCall = 0, failWriteCall = 0;
     // The paths of the drives whose new table the system was told of, in
     // order; with announceFails set it could not be told.
     std::vector<std::string> announced;

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/crc32.h"
+#include "base/endian.h"
+
 namespace partam::test {
 
 Bytes MakeMbr(const std::vector<EntrySpec>& slots, std::uint32_t diskSignature, bool bootSignature,
@@ -28,6 +31,41 @@ Bytes MakeMbr(const std::vector<EntrySpec>& slots, std::uint32_t diskSignature, 
         s[511] = 0xAA;
     }
     return s;
+}
+
+Bytes MakeGpt(std::uint64_t sectors, const std::vector<GptEntrySpec>& entries) {
+    Bytes image(sectors * 512, 0);
+    PutSector(image, 0,
+              MakeMbr({{0, 0xEE, 1,
+                        static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors - 1, 0xFFFFFFFF))}}));
+    Bytes array(128 * 128, 0);
+    for (std::size_t i = 0; i < entries.size() && i < 128; ++i) {
+        std::uint8_t* e = &array[i * 128];
+        std::copy(entries[i].type.begin(), entries[i].type.end(), e);
+        StoreLe64(e + 32, entries[i].first);
+        StoreLe64(e + 40, entries[i].last);
+        e[48] = entries[i].attributes;
+    }
+    const auto header = [&](std::uint64_t at, std::uint64_t other, std::uint64_t arrayAt) {
+        std::uint8_t* h = &image[at * 512];
+        std::copy_n("EFI PART", 8, h);
+        StoreLe32(h + 8, 0x10000);
+        StoreLe32(h + 12, 92);
+        StoreLe64(h + 24, at);
+        StoreLe64(h + 32, other);
+        StoreLe64(h + 40, 34);
+        StoreLe64(h + 48, sectors - 34);
+        for (int i = 0; i < 16; ++i) h[56 + i] = static_cast<std::uint8_t>(0x10 + i);
+        StoreLe64(h + 72, arrayAt);
+        StoreLe32(h + 80, 128);
+        StoreLe32(h + 84, 128);
+        StoreLe32(h + 88, Crc32(array.data(), array.size()));
+        StoreLe32(h + 16, Crc32(h, 92));
+        std::copy(array.begin(), array.end(), image.begin() + static_cast<std::ptrdiff_t>(arrayAt * 512));
+    };
+    header(1, sectors - 1, 2);
+    header(sectors - 1, 1, sectors - 33);
+    return image;
 }
 
 void PutSector(Bytes& image, std::uint64_t lba, const Bytes& sector) {

@@ -1,6 +1,7 @@
 // Builders for sectors and disk images used by the tests.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +21,25 @@ struct EntrySpec {
 // false), the four entries, the signature at 440 and 55 AA at 510.
 Bytes MakeMbr(const std::vector<EntrySpec>& slots, std::uint32_t diskSignature = 0x12345678,
               bool bootSignature = true, bool bootCode = true);
+
+// GPT type GUIDs as the entries store them.
+using GptType = std::array<std::uint8_t, 16>;
+inline constexpr GptType kEfiSystemType = {0x28, 0x73, 0x2A, 0xC1, 0x1F, 0xF8, 0xD2, 0x11,
+                                           0xBA, 0x4B, 0x00, 0xA0, 0xC9, 0x3E, 0xC9, 0x3B};
+inline constexpr GptType kBasicDataType = {0xA2, 0xA0, 0xD0, 0xEB, 0xE5, 0xB9, 0x33, 0x44,
+                                           0x87, 0xC0, 0x68, 0xB6, 0xB7, 0x26, 0x99, 0xC7};
+
+struct GptEntrySpec {
+    GptType type{};  // all zero: an unused entry
+    std::uint64_t first = 0, last = 0;
+    std::uint8_t attributes = 0;
+};
+
+// A whole GPT disk image of the given size: a protective MBR, the primary
+// header at sector 1 with 128 entries from sector 2, the backup array and
+// header at the end, checksums right, first usable sector 34, disk GUID
+// bytes 0x10 to 0x1F.
+Bytes MakeGpt(std::uint64_t sectors, const std::vector<GptEntrySpec>& entries);
 
 // Writes a 512-byte sector into an image at the given LBA, growing it.
 void PutSector(Bytes& image, std::uint64_t lba, const Bytes& sector);
