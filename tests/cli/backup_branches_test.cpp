@@ -48,38 +48,6 @@ struct Machine {
     std::string output;
 };
 
-// Each kind saved, the drive spoilt, the file restored: the drive is as it
-// was, and the file holds the header (or not) and exactly the sectors saved.
-TEST(BackupBranchesTest, RoundTrips) {
-    const struct {
-        const char* save;
-        const char* restore;
-        std::uint64_t first, count;
-        bool header;
-    } cases[] = {
-        {"/save=mbr", "/restore=mbr", 0, 1, true},
-        {"/save=head /nohdr", "/restore=head", 0, 63, false},
-        {"/save=vbr /part=2", "/restore=vbr /part=2", 4000, 3, true},
-        {"/save=range /range=4095-4999", "/restore=4095", 4095, 905, true},
-        {"/save=disk", "/restore=disk", 0, kSectors, true},
-        {"/save=disk /nohdr", "/restore=disk", 0, kSectors, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.save);
-        Machine m;
-        ASSERT_EQ(m.Run(std::string(c.save) + " /filename=C:\\b.bin"), 0) << m.output;
-        const Bytes& file = m.File("C:\\b.bin");
-        const std::size_t skip = c.header ? 512 : 0;
-        ASSERT_EQ(file.size(), skip + c.count * 512);
-        EXPECT_TRUE(std::equal(file.begin() + static_cast<std::ptrdiff_t>(skip), file.end(),
-                               m.drive.data.begin() + static_cast<std::ptrdiff_t>(c.first * 512)));
-        std::fill_n(m.drive.data.begin() + static_cast<std::ptrdiff_t>(c.first * 512), c.count * 512, 0xEE);
-        EXPECT_EQ(m.Run(std::string(c.restore) + " /filename=C:\\b.bin /confirm"), 0) << m.output;
-        const Bytes before = Pattern();
-        EXPECT_TRUE(m.drive.data == before) << test::DiffSectors(before, m.drive.data, 0, kSectors);
-    }
-}
-
 // A restore that does not fit is refused before anything is written: too
 // much for the kind, more than the file holds, past the disk's end, no MBR
 // where one must be, or no answer at the prompt.

@@ -29,45 +29,9 @@ const std::string kBanner =
     "\n Partam - Version 3.0.46 beta  for Linux\n  Partition tables at the sector level\n";
 #endif
 
-const std::string kHelpPage =
-    " \n Usage: Partam /command[=x or #] [/filename=y] [/sector=z]"
-    "\n /List        Lists disk and partition details"
-    "\n /Disk=#      Selects the disk (or file), defaults to '0' if not specified"
-    "\n /Part=#      Partition to use by number, defaults to '1' if not specified"
-    "\n /Vol=x       Specifies volume by drive letter (C:) or volume label"
-    "\n /Sector=#    Specifies sector(s) to use for applicable operations"
-    "\n /Save=x      Saves the MBR/GPT/Head/VBR, or range. /Filename required"
-    "\n /Restore=x   Restores the MBR/GPT/Head/VBR or range from /Filename"
-    "\n /Repair=#    1=Replaces a damaged PE/XP/2K3 boot record, 2=Win7/2K8"
-    "\n /Show=x      Shows details from previously captured backup file 'x'"
-    "\n /Wipe=x      Wipes the MBR/GPT/HEAD/DISK, or range of SECTOR(s)"
-    "\n /Sort        Sort MBR partition entries to match physical location on disk"
-    "\n /IsSorted    Returns 0 if MBR partitions are already sorted"
-    "\n /Hide        Hides selected partition"
-    "\n /UnHide      UnHides selected partition"
-    "\n /Active      Assigns a partition as bootable"
-    "\n /Inactive    Sets the specified partition as unbootable"
-    "\n /Del         Deletes the selected partition"
-    "\n /Type=#      Changes the specified partition type to #"
-    "\n\nPress any key for remaining options..."
-    "\n /Shutdown=#  1-Force shutdown, 2-Force Reboot, 3-Shutdown, 4-Reboot"
-    "\n /Copy=#      Copies sector identified by /Sector to '#'"
-    "\n /WriteIni=x  Writes structured disk and partition info to filename 'x'"
-    "\n /Signature=  Read/Zero/Generate/Write. /Value=xxxxxxxx is required with write"
-    "\n /VolumeID=x  Read.  Displays the VolumeID for the specified partition"
-    "\n /Create      Creates a new new partition. Requires Start, Size, and Align"
-    "\n /Start=      Sector to start new partition. 'Freespace' uses first avail. "
-    "\n /Size=       Size in MB of new partition. 'Max' uses all avail freespace. "
-    "\n /Align=      Alignment boundary to start new partition, eg. 1k, 2k, 4k, etc."
-    "\n /Status      Shows the status flag, or writes new status with =x"
-    "\n /BootMenu    Allows user to select the active partition from a menu"
-    "\n /Msg=#       Hides the status message displayed upon program exit"
-    "\n /Confirm     Automatically answers 'Yes'"
-    "\n /Ignore      Ignore Errors and continue processing"
-    "\n /Result      Shows Errorlevel code on program exit"
-    "\n /?           Displays this help page"
-    "\n \nAll funtions return 0 on success, > 0 on error\n";
-
+// The help page, exactly, is the program tests' (basics.sh); here only where
+// it starts and that its pause came.
+const std::string kHelpPage = "<help>";
 const std::string kNoParameters =
     "\n Error 102: No command line parameters specified \n"
     "\n  Partamer is a command line application, but no command line parameters\n"
@@ -223,7 +187,12 @@ TEST(DriverTest, Runs) {
         platform.QueueKeys(keys);
         const auto [code, output] = RunLine(platform, optionsFile ? "" : text);
         EXPECT_EQ(code, exitCode);
-        if (expected.starts_with("disks:"))
+        if (expected.starts_with("<help>"))
+            EXPECT_TRUE(
+                output.find(" \n Usage: Partam /command") != std::string::npos &&
+                output.ends_with("All funtions return 0 on success, > 0 on error\n" + expected.substr(6)))
+                << output;
+        else if (expected.starts_with("disks:"))
             EXPECT_EQ(std::tuple(DisksListed(output), output.find(" Error ")),
                       std::tuple(expected.substr(6), std::string::npos));
         else

@@ -97,7 +97,8 @@ TEST(DiskTest, ClassifiesSectorZero) {
 }
 
 // The size from the most exact query that answers; sector 0 all zeros when
-// it cannot be read whole, never the part that came.
+// it cannot be read whole, never the part that came, and on a disk with a
+// medium that is an error (506), not an empty disk.
 TEST(DiskTest, SizeAndSectorZeroOfADrive) {
     const DiskGeometry fixed{10, kFixedMedia, 255, 63, 512}, removable{10, kRemovableMedia, 255, 63, 512};
     struct Case {
@@ -122,7 +123,7 @@ TEST(DiskTest, SizeAndSectorZeroOfADrive) {
         const bool medium = c.basic.has_value(), whole = !c.shortDrive;
         EXPECT_EQ(std::tuple(medium ? 10u : 0u, c.sectors, c.bytes, !medium,
                              medium ? c.basic->mediaType : kRemovableMedia,
-                             whole ? TableKind::Mbr : TableKind::None, 0),
+                             whole ? TableKind::Mbr : TableKind::None, whole || !medium ? 0 : 506),
                   std::tuple(disk.Geometry().cylinders, disk.TotalSectors(), disk.TotalBytes(),
                              disk.NotReady(), disk.MediaType(), disk.Kind(), disk.GetError()));
         EXPECT_TRUE(whole || (disk.Sector0() == Sector{}));
@@ -198,18 +199,6 @@ TEST(DiskTest, AppliesWhatTheTableReaderFound) {
         EXPECT_EQ(std::tuple(100ull, true, true, 0x07, 1),
                   std::tuple(seen[0].totalSectors, seen[0].removable, seen[0].layout.has_value(),
                              seen[0].layout->slots[0].type, seen[0].layout->slots[0].present));
-    }
-}
-
-TEST(DiskTest, LbaToChs) {
-    // heads, sectors per track, then the address of the last 32-bit LBA
-    for (const auto& [heads, sectors, c, h, s] : {std::array<std::uint32_t, 5>{255, 63, 267349, 89, 4},
-                                                  {16, 63, 4260880, 4, 4},
-                                                  {0, 63, 0, 0, 0},  // no geometry, no address
-                                                  {255, 0, 0, 0, 0}}) {
-        const Chs chs = LbaToChs(0xFFFFFFFF, heads, sectors);
-        EXPECT_EQ(std::tuple(c, h, s), std::tuple(chs.cylinder, chs.head, chs.sector))
-            << heads << "/" << sectors;
     }
 }
 

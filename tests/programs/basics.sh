@@ -83,4 +83,7 @@ programs_in bin
 check "no arguments" 102 "$banner$no_parameters"
 printf '/diskcount\n  /result\n' >"$work/bin/partam.opt"
 check "options file" 2 "$banner"$'\n\n Result: 2\n'
+# From the options file, /? beside a command runs the command, then shows help.
+printf '/diskcount /?\n' >"$work/bin/partam.opt"
+check "options file with /?" 2 "$banner$help"$'\n'
 finish

@@ -97,8 +97,8 @@ const char kTwoPrimaries[] = R"(
 Bytes GptImage() {
     const test::GptType unknown = {1};
     Bytes image = MakeGpt(1024, {{kEfiSystemType, 2048, 206847},
-                               {unknown, 206848, 239615},
-                               {kBasicDataType, 239616, 20211711, 0x04}});
+                                 {unknown, 206848, 239615},
+                                 {kBasicDataType, 239616, 20211711, 0x04}});
     image.resize(34 * 512);
     return image;
 }
@@ -164,51 +164,6 @@ TEST(ListingTest, SelectsDisksAndSkipsThoseNotReady) {
     EXPECT_EQ(RowsOf(diskTwo), InStyle(std::string("│  No partitions found on this disk") +
                                            std::string(43, ' ') + "│\n" + kBottom,
                                        1));
-}
-
-// Each extended partition is followed by its own chain, and only under
-// /extended (or /logical).
-TEST(ListingTest, LogicalPartitionsOnlyWithExtended) {
-    const std::string primaries =
-        R"(│ 1   1  07-NTFS   500K  Yes  No              63          1,000    <None>     │
-│ 2   2  0F-EXTEND 4.0M  No   No           2,048          8,192    <None>     │
-│ 3   3  05-EXTEND 1.0M  No   No          10,240          2,048    <None>     │
-)";
-    const std::string withLogicals =
-        R"(│ 1   1  07-NTFS   500K  Yes  No              63          1,000    <None>     │
-│ 2   2  0F-EXTEND 4.0M  No   No           2,048          8,192    <None>     │
-│ L1  -  07-NTFS   1.0M  No   No           2,111          2,000    <None>     │
-│ L2  -  83-Linux  1.0M  No   No           6,207          2,000    <None>     │
-│ 3   3  05-EXTEND 1.0M  No   No          10,240          2,048    <None>     │
-│ L3  -  0B-FAT32  500K  No   No          10,303          1,000    <None>     │
-)";
-    Bytes image = MakeMbr({{0x80, 0x07, 63, 1000}, {0, 0x0F, 2048, 8192}, {0, 0x05, 10240, 2048}});
-    PutSector(image, 2048, MakeMbr({{0, 0x07, 63, 2000}, {0, 0x05, 4096, 2063}}, 0, true, false));
-    PutSector(image, 6144, MakeMbr({{0, 0x83, 63, 2000}}, 0, true, false));
-    PutSector(image, 10240, MakeMbr({{0, 0x0B, 63, 1000}}, 0, true, false));
-    ListingRun run;
-    AddImageDrive(run.platform, 0, image);
-    ListingOptions options;
-    EXPECT_EQ(RowsOf(run.Show(options)), InStyle(primaries + kBottom, 1));
-    options.extendedOnly = true;
-    EXPECT_EQ(RowsOf(run.Show(options)), InStyle(withLogicals + kBottom, 1));
-}
-
-TEST(ListingTest, CorruptTableListsWhatWasReadThenWarns) {
-    ListingRun run;
-    AddImageDrive(run.platform, 0,
-                  MakeMbr({{0, 0x72, 0, 0}, {0, 0x65, 0, 0}, {0, 0x79, 0, 0}, {0, 0x0D, 0, 0}}));
-    EXPECT_EQ(
-        RowsOf(run.Show(ListingOptions{})),
-        InStyle(std::string(R"(│ 1   1  72-UNKNWN   0B  No   No               0              0    <None>     │
-│ 2   2  65-NOVELL   0B  No   No               0              0    <None>     │
-│ 3   3  79-UNKNWN   0B  No   No               0              0    <None>     │
-│ 4   4  0D-UNKNWN   0B  No   No               0              0    <None>     │
-│                                                                             │
-│ ** Warning** The partition table on disk 0 appears to be corrupt!           │
-│    There will be limited partition functionality due to this discrepancy    │
-)") + kBottom,
-                1));
 }
 
 // A free-space row shows a real free region: from sector 63 to the lowest
@@ -299,21 +254,6 @@ TEST(ListingRowsTest, PartitionRowsFramedAndForTheBackupDisplay) {
                   c.expected)
             << c.number << " mode " << c.mode;
     }
-}
-
-TEST(ListingRowsTest, GptRowsAndDriveLetters) {
-    ListingRun run;
-    AddImageDrive(run.platform, 0, MakeMbr({{0, 0x07, 2048, 1000}}));
-    run.Disk().GetPartition(1, false)->driveLetter = 'E';
-    EXPECT_EQ(run.Capture([](ReportContext& r) {
-        ShowGptRow(r, 12, GptRow{2048, 104857600, "Basic Data", "NTFS", 0, "Data"});
-        ShowGptRow(
-            r, 1,
-            GptRow{1234567890123, 10737418240, "Microsoft Reserved Partition", "FAT32X", 1, "ABCDEFGHIJKL"});
-        EXPECT_EQ(DriveLetterText(r, 2), "  ");  // no such partition
-    }),
-              " 12  Basic Data           NTFS           2048 100M  No  No   No      Data      \n"
-              "  1  Microsoft Reserved   FAT32 1234567890123  10G  No  Yes  No   E: ABCDEFGHI \n");
 }
 
 }  // namespace
