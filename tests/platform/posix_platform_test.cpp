@@ -126,29 +126,6 @@ struct ScopedStdFd {
 
 std::string Drive(int number) { return "\\\\.\\PhysicalDrive" + std::to_string(number); }
 
-// One entry that cannot be opened keeps every drive closed, the good ones
-// before and after it too, and is named once on standard error.
-TEST(PosixDrives, ABadEntryOpensNoDrive) {
-    ScratchFolder dir;
-    const std::string good = dir.Write("good.img", Bytes(51200, 0)), missing = dir.Path("missing.img");
-    ScopedEnv env("PARTAM_DISKS", good + ":" + missing + ":" + good);
-    PosixPlatform p;
-    {
-        ScopedStdFd errors(STDERR_FILENO, dir.Path("err.txt"), O_WRONLY | O_CREAT | O_TRUNC);
-        for (int n = 0; n < 4; ++n) {
-            EXPECT_EQ(p.OpenFile(Drive(n), kGenericRead, 3, kOpenExisting, 0), kNoFile) << n;
-            EXPECT_FALSE(p.IdentifyDrive(n)) << n;
-        }
-    }
-    EXPECT_EQ(p.ReadTextFile(dir.Path("err.txt")), "partam: PARTAM_DISKS entry 1 \"" + missing +
-                                                       "\" cannot be opened: No such file or directory\n");
-    // Once the list is mended, its drives open.
-    env.Set(good + ":" + good);
-    const FileId d = p.OpenFile(Drive(1), kGenericRead, 3, kOpenExisting, 0);
-    EXPECT_NE(d, kNoFile);
-    p.CloseFile(d);
-}
-
 // For the length of a scope this thread does without root's power to write
 // any file, as an ordinary user would; false when it cannot.
 struct ScopedNoWriteOverride {
