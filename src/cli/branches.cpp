@@ -23,10 +23,6 @@ void ListBranch(RunContext& run) {
 
 void FlashMbrBranch(RunContext& run) { RecordResult(run, CommandId::FlashMBR, run.disk->GetError()); }
 
-void CreateBranch(RunContext& run) {
-    RunCatchingRefusals(run, CommandId::Create, [&run] { NotBuiltYet(run); });
-}
-
 void NotBuiltYet(RunContext& run) { RecordResult(run, CommandId::None, kInvalidOption); }
 
 void RunCatchingRefusals(RunContext& run, CommandId command, const std::function<void()>& branch) {

@@ -21,7 +21,8 @@ void ShowBranch(RunContext& run);
 void RepairBranch(RunContext& run);
 // /flashmbr changes nothing; it passes on the disk object's error state.
 void FlashMbrBranch(RunContext& run);
-// /create reports its refusals by throwing them.
+// /create with /start=, /size=, /align= and /type=; it reports its
+// refusals by throwing them.
 void CreateBranch(RunContext& run);
 
 // The MBR table edits. /active and /inactive share a branch, as do /hide

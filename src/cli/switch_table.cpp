@@ -214,7 +214,9 @@ using R = RunOptions;
 // abbreviation selects the earliest row it fits (/s sorts, /d deletes).
 // Count rows compare as many characters as the keyword has and ignore the
 // rest (/freespaceXYZ is /freespace). A valued switch written without a
-// value, a bare /create included, is refused by the match itself.
+// value is refused by the match itself; but /create, which the help page
+// shows bare, selects its command whole. It is never abbreviated: /type=
+// knows it is create's only from a "/create" in the argument list.
 const SwitchRule kRules[] = {
     {.keywords = {"list"}, .command = C::List},
     {.keywords = {"tablist"}, .command = C::TabList},
@@ -268,6 +270,7 @@ const SwitchRule kRules[] = {
      .command = C::WriteStatus,
      .destination = &R::valueText,
      .effect = WriteStatus},
+    {.keywords = {"create"}, .mode = M::Whole, .command = C::Create},
     {.keywords = {"create="}, .mode = M::Valued, .command = C::Create, .destination = &R::valueText},
     {.keywords = {"format"}, .command = C::Format},
     {.keywords = {"signature="},

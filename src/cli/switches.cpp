@@ -96,6 +96,9 @@ SwitchMatch MatchSwitch(const std::string& argument, const std::string& keyword,
             return match;
         case MatchMode::Valued:
             return MatchValued(body, keyword);
+        case MatchMode::Whole:
+            match.matched = EqualsNoCase(body, keyword);
+            return match;
     }
     return match;
 }

@@ -9,7 +9,7 @@ namespace partam {
 
 struct RunContext;
 
-enum class MatchMode { Count, Abbreviable, Valued };
+enum class MatchMode { Count, Abbreviable, Valued, Whole };
 
 struct SwitchMatch {
     bool matched = false;
@@ -22,7 +22,8 @@ struct SwitchMatch {
 // positive) and returns the rest as the value; Abbreviable takes any
 // beginning of the keyword; Valued takes the name up to the keyword's last
 // "=", skips one character and returns the rest as the value, flagging the
-// match invalid when that leaves no value. An argument without a "/" or "-"
+// match invalid when that leaves no value; Whole takes the keyword itself
+// and nothing else. An argument without a "/" or "-"
 // prefix matches only the whole keyword.
 SwitchMatch MatchSwitch(const std::string& argument, const std::string& keyword, MatchMode mode,
                         int count = 0);

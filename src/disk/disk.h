@@ -124,6 +124,10 @@ public:
     // not be told has been warned about and changes no result. A writer that
     // changed no table (a copy of sector 0 kept aside) need not tell it.
     int FinishWrites(bool tell = true);
+    // Has the system read the selected drive's size and layout again, once a
+    // partition was added (see Platform::UpdateDiskProperties); false when
+    // it could not be asked.
+    bool UpdateProperties() { return device_->UpdateProperties(); }
 
     // --- Errors: the first recorded wins; 1 clears; /ignore records none.
     int SetError(int code, int parameter);

@@ -27,6 +27,9 @@ public:
     // Tells the system that the partition table on the device changed;
     // false when it could not be told (and was warned about).
     virtual bool AnnounceTableChange() = 0;
+    // Has the system read the device's size and layout again; false when it
+    // could not be asked.
+    virtual bool UpdateProperties() = 0;
 };
 
 // A drive, or an image file standing in for one: sector n lies at byte
@@ -49,6 +52,7 @@ public:
         return out.GetLayout(platform_);
     }
     bool AnnounceTableChange() override { return platform_.AnnounceTableChange(file_.Handle()); }
+    bool UpdateProperties() override { return platform_.UpdateDiskProperties(file_.Handle()); }
 
 private:
     Platform& platform_;

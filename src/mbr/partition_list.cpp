@@ -225,6 +225,13 @@ std::int32_t PartitionList::PartitionCount(int kind) const {
     }
 }
 
+mPart& PartitionList::AppendPrimary(std::unique_ptr<mPart> record) {
+    record->isPrimary = 1;
+    record->position = ++primaryCount_;
+    records_.push_back(std::move(record));
+    return *records_.back();
+}
+
 mPart* PartitionList::GetPartition(int number, bool byPosition) {
     if (number < 1 || static_cast<std::size_t>(number) > records_.size()) return nullptr;
     if (byPosition) return records_[static_cast<std::size_t>(number - 1)].get();

@@ -48,6 +48,11 @@ public:
     // Primaries in slot order, each extended one followed by its chain.
     const std::vector<std::unique_ptr<mPart>>& Records() const { return records_; }
 
+    // Takes in a partition made for a slot of its own, as the primary after
+    // the last (its position the new count); it goes after any extended
+    // chain, until the table is read again.
+    mPart& AppendPrimary(std::unique_ptr<mPart> record);
+
 private:
     friend class MbrReader;
     std::vector<std::unique_ptr<mPart>> records_;

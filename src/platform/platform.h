@@ -150,6 +150,12 @@ public:
     // system that could not be told is warned about on standard error; the
     // change on the drive stands.
     virtual bool AnnounceTableChange(FileId drive) = 0;
+    // Has the system read a drive's size and partition layout again, so that
+    // a partition just added to its table can be mounted without a restart
+    // (IOCTL_DISK_UPDATE_PROPERTIES on Windows). True when it was asked or
+    // there is nothing to ask: an image file, or Linux, where the
+    // announcement of the new table already had the kernel read it.
+    virtual bool UpdateDiskProperties(FileId drive) = 0;
 
     // --- Volumes -------------------------------------------------------------
     // The root paths of the logical drives ("C:\\", "D:\\", ...) in the

@@ -53,6 +53,7 @@ public:
     bool QueryLayout(DriveLayout&) override { return false; }
     // The system shows no partitions of a virtual disk: there is nothing to tell it.
     bool AnnounceTableChange() override { return true; }
+    bool UpdateProperties() override { return true; }
 
     std::uint64_t TotalSectors() const { return totalSectors_; }
 

@@ -56,7 +56,7 @@ TEST(ParseSwitchTest, Table) {
         {{"/LOGICAL"}, " extended"}, {{"/te"}, " frame=3"},
         {{"/save=mbr", "/list"}, " cmd=8 area=-1 value=mbr"},
         // Refused switches.
-        {{"/listx"}, " BAD text=/listx result=105"}, {{"/create"}, " BAD text=/create result=105"},
+        {{"/listx"}, " BAD text=/listx result=105"}, {{"/cr"}, " BAD text=/cr result=105"},
         {{"disk=1"}, " BAD text=disk=1 result=105"}, {{"/ext"}, " BAD text=/ext result=105"},
         {{"/"}, " BAD text=/ result=105"}, {{""}, " BAD result=105"},
         {{"/x", "/list"}, " cmd=8 BAD text=/x result=105"},
@@ -89,7 +89,8 @@ TEST(ParseSwitchTest, Table) {
         {{"/type=0c"}, " cmd=16 type=12 value=0c"}, {{"/type=0x83"}, " cmd=16 type=131 value=0x83"},
         {{"/type=12d"}, " cmd=16 type=12 value=12d"}, {{"/type="}, " BAD text=/type= result=105"},
         {{"/create=1", "/type=7"}, " cmd=27 value=7"}, {{"/type=7", "/create=1"}, " cmd=27 value=1"},
-        {{"/list", "/type=7", "/create"}, " cmd=8 BAD value=7 text=/create result=105"},
+        // A bare /create selects the command as /create= does; it is never abbreviated.
+        {{"/list", "/type=7", "/CREATE"}, " cmd=27 value=7"}, {{"-create"}, " cmd=27"},
         // Values and numbers.
         {{"-Filename=a.bin"}, " file=a.bin"}, {{"/show=a", "/writeini=b"}, " cmd=19 value=b"},
         {{"/source=5", "/target=100"}, " first=5 last=100 value=5 file=100"},

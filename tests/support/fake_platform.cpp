@@ -212,6 +212,13 @@ bool FakePlatform::AnnounceTableChange(FileId id) {
     return !announceFails;
 }
 
+bool FakePlatform::UpdateDiskProperties(FileId id) {
+    FakeFile* d = DriveOf(id);
+    if (!d) return false;
+    propertiesUpdated.push_back(d->path);
+    return true;
+}
+
 bool FakePlatform::ReadRegistryValue(const std::string& keyPath, const std::string& valueName,
                                      std::uint32_t maxBytes, std::vector<std::uint8_t>& data) {
     auto it = registry_.find(ToUpperAscii(keyPath) + "|" + ToUpperAscii(valueName));

@@ -97,6 +97,8 @@ public:
     // order; with announceFails set it could not be told.
     std::vector<std::string> announced;
     bool announceFails = false;
+    // The paths of the drives the system was asked to read the properties of.
+    std::vector<std::string> propertiesUpdated;
     // The labels of the volumes the system can read, by root path ("E:\\").
     std::map<std::string, std::string> volumeLabels;
     std::uint32_t lastError = 0;
@@ -126,6 +128,7 @@ public:
         return it->second;
     }
     bool AnnounceTableChange(FileId drive) override;
+    bool UpdateDiskProperties(FileId drive) override;
     bool ReadRegistryValue(const std::string& keyPath, const std::string& valueName, std::uint32_t maxBytes,
                            std::vector<std::uint8_t>& data) override;
     OsVersion GetOsVersion() override { return version; }

@@ -40,6 +40,7 @@ public:
     bool GetDriveLayout(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
     std::optional<DriveIdentity> IdentifyDrive(int driveNumber) override;
     bool AnnounceTableChange(FileId drive) override;
+    bool UpdateDiskProperties(FileId drive) override { return Find(drive) != nullptr; }
 
     std::vector<std::string> LogicalDriveRoots() override { return {}; }
     std::optional<std::string> VolumeNameForMountPoint(const std::string&) override { return std::nullopt; }

@@ -334,4 +334,14 @@ std::optional<DriveIdentity> Win32Platform::IdentifyDrive(int driveNumber) {
 // layout again asks for it itself.
 bool Win32Platform::AnnounceTableChange(FileId) { return true; }
 
+// An image file has no properties for Windows to read again.
+bool Win32Platform::UpdateDiskProperties(FileId drive) {
+    const OpenEntry* entry = Find(drive);
+    if (!entry) return false;
+    if (entry->image) return true;
+    DWORD returned = 0;
+    return DeviceIoControl(AsHandle(drive), IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, &returned,
+                           nullptr) != 0;
+}
+
 }  // namespace partam::win32

@@ -37,6 +37,7 @@ public:
     bool GetDriveLayout(FileId drive, std::uint32_t bufferBytes, DriveLayoutAnswer& out) override;
     std::optional<DriveIdentity> IdentifyDrive(int driveNumber) override;
     bool AnnounceTableChange(FileId drive) override;
+    bool UpdateDiskProperties(FileId drive) override;
 
     std::vector<std::string> LogicalDriveRoots() override;
     std::optional<std::string> VolumeNameForMountPoint(const std::string& root) override;
