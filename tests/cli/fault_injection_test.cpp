@@ -24,7 +24,8 @@ constexpr std::uint64_t kSectors = 6000;
 
 // Disk 0: an NTFS primary, an extended partition with two logical ones and a
 // FAT32 primary, out of order; disk 1: a GPT of two basic data partitions.
-// Backups of both lie ready for the restores.
+// disk 2: one primary, so /create has a sorted table to add to. Backups of
+// disks 0 and 1 lie ready for the restores.
 void SetUpMachine(FakePlatform& platform) {
     Bytes mbr(kSectors * 512, 0);
     test::PutSector(mbr, 0,
@@ -34,6 +35,9 @@ void SetUpMachine(FakePlatform& platform) {
     platform.AddDrive(0, kSectors).data = mbr;
     platform.AddDrive(1, kSectors).data =
         test::MakeGpt(kSectors, {{test::kBasicDataType, 100, 999}, {test::kBasicDataType, 1000, 1999}});
+    Bytes sorted(kSectors * 512, 0);
+    test::PutSector(sorted, 0, test::MakeMbr({{0, 0x07, 2048, 1000}}));
+    platform.AddDrive(2, kSectors).data = sorted;
     Bytes saved(512, 0);
     saved[0] = saved[1] = 0x44, saved[10] = 6, StoreLe64(&saved[130], kSectors - 1);
     saved.insert(saved.end(), mbr.begin(), mbr.end());
@@ -127,6 +131,7 @@ TEST(FaultInjectionTest, EveryReadAndWriteOfEveryCommandFails) {
         "/del /disk=* /part=*",
         "/del /disk=1",
         "/sort",
+        "/create /disk=2 /size=200",
         "/wipe=range /range=10-2500",
         "/wipe=gpt /disk=1",
         "/copy /source=0 /target=40",
@@ -135,8 +140,8 @@ TEST(FaultInjectionTest, EveryReadAndWriteOfEveryCommandFails) {
         "/volumeid=read",
         "/repair=xp",
     };
-    const std::vector<std::string> paths = {DrivePath(0), DrivePath(1), "C:\\m.bin", "C:\\d.bin",
-                                            "C:\\g.bin"};
+    const std::vector<std::string> paths = {DrivePath(0), DrivePath(1), DrivePath(2),
+                                            "C:\\m.bin",  "C:\\d.bin",  "C:\\g.bin"};
     for (const char* line : kCommands) {
         SCOPED_TRACE(line);
         FakePlatform clean;
