@@ -54,6 +54,17 @@ void WriteStatusCheck(RunContext& run);
 void VolumeIdBranch(RunContext& run);
 void ReadVolumeIdBranch(RunContext& run);
 
+// /writeini= writes the report of every disk (104 when the file cannot be
+// written) and selects the command line's disk again; /info shows every
+// disk and records nothing.
+void WriteIniBranch(RunContext& run);
+void InfoBranch(RunContext& run);
+// /bootmenu, after the executor: the menu of the selected disk, one answer
+// line read from standard input, and the partition chosen set active. An
+// answer that is no number shown, an empty line and a closed input among
+// them, is 101; a GPT disk has no active flag to set (131).
+void BootMenuStep(RunContext& run);
+
 // A command whose work is not part of this program yet. It touches no disk
 // and is refused (112), so a run never reports a success that did not
 // happen.

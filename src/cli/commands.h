@@ -50,6 +50,11 @@ struct CommandRow {
     // The command's work; none for result variants and for the commands the
     // driver answers through the exit code.
     void (*branch)(RunContext&) = nullptr;
+    // The command's work when it comes after the executor rather than within
+    // it: the driver takes this step once the executor has printed its
+    // closing line, and only when no result is recorded yet. The boot menu
+    // is one: its question is then the last line on the screen.
+    void (*afterFrame)(RunContext&) = nullptr;
     // The success message, shown when the run's message command is this one
     // (a "%s" in it shows the run's value text); successOf chooses one by
     // the options.

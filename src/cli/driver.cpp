@@ -8,6 +8,7 @@
 
 #include "base/result_codes.h"
 #include "base/text.h"
+#include "cli/banner.h"
 #include "cli/elevation.h"
 #include "cli/executor.h"
 #include "cli/help.h"
@@ -22,14 +23,6 @@
 namespace partam {
 
 namespace {
-
-#ifdef _WIN32
-constexpr const char* kPlatformName = "Windows";
-#else
-constexpr const char* kPlatformName = "Linux";
-#endif
-constexpr const char* kBanner = " Partam - Version 3.0.46 beta ";
-constexpr const char* kBannerSecondLine = "Partition tables at the sector level";
 
 bool Matches(const mPart& part, VolumeKind kind, const std::string& text) {
     switch (kind) {
@@ -117,6 +110,7 @@ void CarryOut(RunContext& run) {
     if (run.disk->GetError() == kNoDisk) RecordResult(run, CommandId::None, kNoDisk);
     ResolveVolumeSwitch(run);
     ProcessSwitches2(run);
+    RunAfterFrame(run);
     DebugTrace(run, "ShowMessages", 0);
     ShowMessages(run);
     DebugTrace(run, "FinishedDoingIt", 0);

@@ -91,6 +91,13 @@ int Confirm(RunContext& run) {
     return answer;
 }
 
+void RunAfterFrame(RunContext& run) {
+    const CommandRow& row = CommandRowOf(run.options.command);
+    if (!row.afterFrame || run.options.result != 0) return;
+    row.afterFrame(run);
+    if (row.effect != DiskEffect::ReadsOnly) FinishWrites(run);
+}
+
 void MakeSafetyCopies(RunContext& run) { run.safetyCopies = partam::MakeSafetyCopies(*run.disk); }
 
 void ProcessSwitches2(RunContext& run) {

@@ -10,6 +10,11 @@ namespace partam {
 // The executor. Called once by the driver after the disk object exists.
 void ProcessSwitches2(RunContext& run);
 
+// The command's step after the executor (its row's afterFrame), when it has
+// one and the run has no result yet; what it wrote is then finished as a
+// branch's writes are.
+void RunAfterFrame(RunContext& run);
+
 // Asks "Preparing to <action>, are you sure? (Y/N): " and reads one key.
 // Returns 1 for "y" or "Y"; any other key and the end of input cancel (0).
 // A command without an action asks nothing and returns 1.

@@ -137,7 +137,7 @@ const RunCase kRuns[] = {
     {"/partcount /disk=5", "", 511, 0, "\n Error 511: Invalid Disk selected\n\n"},
     {"/isfixed /disk=5", "", 511, 0, "\n Error 511: Invalid Disk selected\n\n"},
     {"/partcount /disk=1 /part=7", "", 3, 0, Line(106, "Invalid Partition specified.")},
-    {"/bootmenu", "", 112, 0, k112}, {"/status /save=xyz", "", 105, 0, Line(105, "Invalid or incomplete switch: /save=xyz")},
+    {"/format", "", 112, 0, k112}, {"/status /save=xyz", "", 105, 0, Line(105, "Invalid or incomplete switch: /save=xyz")},
     {"/disk=18446744073709551617 /diskcount", "", 105, 0,
      Line(105, "Invalid or incomplete switch: /disk=18446744073709551617")},
     {"/shutdown=18446744073709551617", "", 105, 0,

@@ -95,20 +95,29 @@ windows_disks() {
     (IFS=';'; printf '%s' "${list[*]}")
 }
 
+# feed <text>: the next check's standard input holds the text, redirected
+# from a file; without it a run's input is closed.
+input_file=/dev/null
+feed() {
+    input_file="$work/input"
+    printf '%s' "$1" >"$input_file"
+}
+
 # run <output file> <program arguments...>: the target's program on the
-# images with closed input; its exit status in $status, its output with
-# its line ends in $1. On Windows every line end must be CR LF (text-mode
-# output); they are turned into LF for the comparisons.
+# images with closed input (or what `feed` gave); its exit status in
+# $status, its output with its line ends in $1. On Windows every line end
+# must be CR LF (text-mode output); they are turned into LF for the
+# comparisons.
 run() {
     local out=$1
     shift
     [ ${#image_list[@]} -gt 0 ] || { echo "FAIL: no disk images named; a run never reaches the machine's drives"; exit 1; }
     if [ -z "$wine" ]; then
-        PARTAM_DISKS=$(native_disks) timeout 120 "$program" "$@" </dev/null >"$out" 2>"$work/err"
+        PARTAM_DISKS=$(native_disks) timeout 120 "$program" "$@" <"$input_file" >"$out" 2>"$work/err"
         status=$?
         return
     fi
-    PARTAM_DISKS=$(windows_disks) timeout 120 "${runner[@]}" "$program" "$@" </dev/null >"$out.crlf" 2>"$work/err"
+    PARTAM_DISKS=$(windows_disks) timeout 120 "${runner[@]}" "$program" "$@" <"$input_file" >"$out.crlf" 2>"$work/err"
     status=$?
     if ! crlf_only "$out.crlf"; then
         echo "FAIL $target $*: line ends other than CR LF"
@@ -131,7 +140,7 @@ crlf_only() {
 run_native() {
     local out=$1
     shift
-    PARTAM_DISKS=$(native_disks) timeout 120 "$native" "$@" </dev/null >"$out" 2>"$work/err.native"
+    PARTAM_DISKS=$(native_disks) timeout 120 "$native" "$@" <"$input_file" >"$out" 2>"$work/err.native"
     native_status=$?
 }
 
@@ -157,6 +166,10 @@ compare_writes=
 # disk), kept and compared with them.
 written_files=()
 compared_files() { printf '%s\n' "${image_list[@]}" "${written_files[@]/#/$work/}"; }
+# Files in $work that the runs write and the script then checks itself (a
+# report): after a check they hold what the target's program wrote, not
+# what the native run that follows it on Windows wrote.
+target_files=()
 keep_images() {
     local i=0 f
     while read -r f; do
@@ -211,7 +224,13 @@ check() {
             keep_images target
             put_back_images before
         fi
+        local f
+        for f in "${target_files[@]}"; do [ -e "$work/$f" ] && mv "$work/$f" "$work/$f.target"; done
         run_native "$work/native.out" "$@"
+        for f in "${target_files[@]}"; do
+            rm -f "$work/$f"
+            [ -e "$work/$f.target" ] && mv "$work/$f.target" "$work/$f"
+        done
         [ -n "$compare_writes" ] && same_images "$label"
         if [ "$native_status" -ne "$status" ] && [ "$native_status" -ne 255 ]; then
             echo "FAIL $label: exit status $status, $native_status natively"
@@ -235,6 +254,7 @@ check() {
         failures=$((failures + 1))
     fi
     stderr_pattern=
+    input_file=/dev/null
     return 0
 }
 
