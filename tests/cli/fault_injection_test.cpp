@@ -47,6 +47,7 @@ void SetUpMachine(FakePlatform& platform) {
     const Bytes& disk1 = platform.FindFile(DrivePath(1))->data;
     gpt.insert(gpt.end(), disk1.begin(), disk1.begin() + 34 * 512);
     platform.AddFile("C:\\gpt.bin", gpt);
+    platform.QueueLine("3");  // the boot menu's answer
 }
 
 int RunLine(FakePlatform& platform, const std::string& line) {
@@ -139,7 +140,13 @@ TEST(FaultInjectionTest, EveryReadAndWriteOfEveryCommandFails) {
         "/status=5",
         "/volumeid=read",
         "/repair=xp",
+        "/writeini=C:\\r.ini",
+        "/info",
+        "/bootmenu",
     };
+    // The report, like the listing, tells what could be read: a partition
+    // whose first sectors fail to read has no filesystem in it. What is
+    // checked is the disks and the backups.
     const std::vector<std::string> paths = {DrivePath(0), DrivePath(1), DrivePath(2),
                                             "C:\\m.bin",  "C:\\d.bin",  "C:\\g.bin"};
     for (const char* line : kCommands) {
