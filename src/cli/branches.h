@@ -53,6 +53,12 @@ void WriteStatusCheck(RunContext& run);
 void VolumeIdBranch(RunContext& run);
 void ReadVolumeIdBranch(RunContext& run);
 
+// /format: the primary partition /part= names, formatted as NTFS by the
+// system's engine. A partition the system has no volume for is refused
+// (550) before the engine sees it; a format that fails ends with 516 and
+// the format's status text.
+void FormatBranch(RunContext& run);
+
 // A command whose work is not part of this program yet. It touches no disk
 // and is refused (112), so a run never reports a success that did not
 // happen.
