@@ -23,8 +23,6 @@ void ListBranch(RunContext& run) {
 
 void FlashMbrBranch(RunContext& run) { RecordResult(run, CommandId::FlashMBR, run.disk->GetError()); }
 
-void NotBuiltYet(RunContext& run) { RecordResult(run, CommandId::None, kInvalidOption); }
-
 void RunCatchingRefusals(RunContext& run, CommandId command, const std::function<void()>& branch) {
     try {
         branch();

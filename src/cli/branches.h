@@ -65,10 +65,11 @@ void InfoBranch(RunContext& run);
 // them, is 101; a GPT disk has no active flag to set (131).
 void BootMenuStep(RunContext& run);
 
-// A command whose work is not part of this program yet. It touches no disk
-// and is refused (112), so a run never reports a success that did not
-// happen.
-void NotBuiltYet(RunContext& run);
+// /format: the primary partition /part= names, formatted as NTFS by the
+// system's engine. A partition the system has no volume for is refused
+// (550) before the engine sees it; a format that fails ends with 516 and
+// the format's status text.
+void FormatBranch(RunContext& run);
 
 // Runs a branch that reports its refusals by throwing an MBRERRORS value and
 // records a caught refusal with command as the run's result.

@@ -277,7 +277,7 @@ const CommandRow kRows[] = {
      .effect = E::Writes,
      .branch = CreateBranch,
      .success = "Partition created successfully"},
-    {.id = C::Format, .effect = E::Writes, .branch = NotBuiltYet},
+    {.id = C::Format, .effect = E::Writes, .branch = FormatBranch},
     {.id = C::FlashMBR, .branch = FlashMbrBranch},
     {.id = C::Signature, .partCheck = P::WhenGiven, .branch = SignatureBranch},
     {.id = C::ReadSignature,

@@ -203,7 +203,8 @@ const char* ErrorText(RunContext& run, int code) {
 std::string ResultLine(RunContext& run, int code) {
     if (const CommandLine* line = FindCommandLine(code))
         return FillPattern(line->pattern, code, FillText(run, line->fill));
-    return FillPattern(" Error %d: %s\n\n", code, ErrorText(run, code));
+    const char* text = ErrorText(run, code);
+    return FillPattern(" Error %d: %s\n\n", code, run.resultText.empty() ? text : run.resultText);
 }
 
 void ShowMessages(RunContext& run) {

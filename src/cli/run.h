@@ -32,6 +32,9 @@ struct RunContext {
     bool targetSelected = false;
     // The disks whose MBR the safety copies copied aside, in order.
     std::vector<int> safetyCopies;
+    // A command's own words for the failure it recorded, shown in the
+    // general error line in place of the code's text.
+    std::string resultText;
 
     void Print(const std::string& text) { platform.Write(text); }
 #if defined(__GNUC__)

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -94,6 +95,69 @@ struct SystemTime {
 
 // Key value returned at end of input.
 inline constexpr int kEndOfInput = -1;
+
+// --- The format engine -------------------------------------------------------
+
+// The events the engine reports through its callback, numbered as Windows'
+// format engine numbers them; an engine may send others.
+inline constexpr std::uint32_t kFormatProgress = 0;            // argument: the percentage, uint32
+inline constexpr std::uint32_t kFormatInsufficientRights = 6;  // no argument
+inline constexpr std::uint32_t kFormatWriteProtected = 7;      // no argument
+inline constexpr std::uint32_t kFormatInvalidRoot = 9;         // no argument
+inline constexpr std::uint32_t kFormatDone = 11;               // argument: the verdict, one byte
+inline constexpr std::uint32_t kFormatOutput = 14;             // argument: a FormatTextOutput
+
+// The argument of kFormatOutput, laid out as Windows' engine passes it.
+struct FormatTextOutput {
+    std::uint32_t lines = 0;
+    const char* text = nullptr;
+};
+
+// The engine calls the callback on the calling thread while it formats;
+// true lets it go on. Windows' engine calls it with the system's calling
+// convention, which on 32-bit x86 is stdcall, so that the callback can be
+// handed to it as it is.
+#if defined(_WIN32) && defined(__i386__)
+#define PARTAM_ENGINE_CALL __attribute__((stdcall))
+#else
+#define PARTAM_ENGINE_CALL
+#endif
+using FormatEngineCallback = std::uint8_t(PARTAM_ENGINE_CALL*)(std::uint32_t event, std::uint32_t subCode,
+                                                                void* argument);
+
+// Writes count sectors into the partition being formatted, from its sector
+// first (0 is the partition's first sector); false when they could not all
+// be written or do not lie inside it.
+using FormatSectorWriter =
+    std::function<bool(std::uint64_t first, const std::uint8_t* bytes, std::uint32_t count)>;
+
+// One format: which partition, and how.
+struct FormatJob {
+    // The system's name of the partition's volume (Windows: "\\?\Volume{...}\");
+    // empty when it gave the partition none.
+    std::string volumeName;
+    // The partition as the disk sees it: the drive number, its first sector
+    // and its size, and the drive's geometry, which the new boot sector records.
+    int driveNumber = -1;
+    std::uint64_t start = 0;
+    std::uint64_t sectors = 0;
+    std::uint32_t heads = 0;
+    std::uint32_t sectorsPerTrack = 0;
+    std::string fileSystem;  // "NTFS" or "FAT32"
+    std::string label;
+    std::uint32_t mediaType = 12;  // a fixed disk
+    bool quick = false;
+    std::uint32_t clusterBytes = 0;  // 0: the filesystem's default
+    // How an engine that builds the volume apart from the partition puts its
+    // sectors there.
+    FormatSectorWriter writeSectors;
+};
+
+enum class FormatStart {
+    Ran,        // the engine ran; its events told how it went
+    NotLoaded,  // there is no engine, or it lacks its entry point
+    NoVolume,   // the system has no volume for the partition: nothing was handed over
+};
 
 class Platform {
 public:
@@ -227,6 +291,12 @@ public:
     virtual void ShowMessageBox(const std::string& text) = 0;
     // A number from the system's source of randomness, which needs no seed.
     virtual std::uint32_t RandomNumber() = 0;
+
+    // --- Format engine -------------------------------------------------------
+    // Formats a partition with the system's engine, loaded now: on Windows the
+    // volume named by the job, through fmifs.dll's FormatEx; on Linux with
+    // mkntfs. The engine reports through the callback until its done event.
+    virtual FormatStart RunFormatEngine(const FormatJob& job, FormatEngineCallback callback) = 0;
 };
 
 }  // namespace partam

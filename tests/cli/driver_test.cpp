@@ -93,7 +93,6 @@ std::string Cancelled(const std::string& action, const char* key = "n") {
     return Asked(action, key) + "\n Error 129: User cancelled process\n";
 }
 const std::string k105 = Line(105, "Invalid or incomplete switch: /bogus");
-const std::string k112 = Line(112, "Invalid option specified.");
 const std::string k128 = Line(128, "All Disks command not allowed with this operation");
 const std::string kAborted = " Shutdown aborted due to previous error!\n";
 const std::string kSorted = "\n Partition entries already sorted. No changes have been made.\n";
@@ -137,7 +136,7 @@ const RunCase kRuns[] = {
     {"/partcount /disk=5", "", 511, 0, "\n Error 511: Invalid Disk selected\n\n"},
     {"/isfixed /disk=5", "", 511, 0, "\n Error 511: Invalid Disk selected\n\n"},
     {"/partcount /disk=1 /part=7", "", 3, 0, Line(106, "Invalid Partition specified.")},
-    {"/format", "", 112, 0, k112}, {"/status /save=xyz", "", 105, 0, Line(105, "Invalid or incomplete switch: /save=xyz")},
+    {"/status /save=xyz", "", 105, 0, Line(105, "Invalid or incomplete switch: /save=xyz")},
     {"/disk=18446744073709551617 /diskcount", "", 105, 0,
      Line(105, "Invalid or incomplete switch: /disk=18446744073709551617")},
     {"/shutdown=18446744073709551617", "", 105, 0,

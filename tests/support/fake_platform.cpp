@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "base/text.h"
 #include "platform/number_format.h"
@@ -273,6 +274,26 @@ std::uint32_t FakePlatform::RandomNumber() {
     const std::uint32_t n = randomNumbers.front();
     randomNumbers.pop_front();
     return n;
+}
+
+FormatStart FakePlatform::RunFormatEngine(const FormatJob& job, FormatEngineCallback callback) {
+    if (job.volumeName.empty()) return FormatStart::NoVolume;
+    if (!formatEngine) return FormatStart::NotLoaded;
+    formatJobs.push_back(job);
+    if (formatThrows) throw std::runtime_error("engine");
+    if (!formatSectors.empty())
+        job.writeSectors(formatWriteAt, formatSectors.data(), static_cast<std::uint32_t>(formatSectors.size() / 512));
+    for (const FakeFormatEvent& e : formatEvents) {
+        std::uint32_t figure = e.value;
+        std::uint8_t verdict = static_cast<std::uint8_t>(e.value);
+        FormatTextOutput output{1, e.text.c_str()};
+        void* argument = e.event == kFormatProgress ? static_cast<void*>(&figure)
+                         : e.event == kFormatDone   ? static_cast<void*>(&verdict)
+                         : e.event == kFormatOutput ? static_cast<void*>(&output)
+                                                    : nullptr;
+        callback(e.event, 0, argument);
+    }
+    return FormatStart::Ran;
 }
 
 }  // namespace partam

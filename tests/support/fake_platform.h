@@ -39,6 +39,15 @@ struct FakeFile {
     int flushCount = 0;  // FlushFile calls on any handle of this file
 };
 
+// One event the fake format engine sends: a progress figure or a verdict
+// (value), a text (text), or any other event without an argument.
+struct FakeFormatEvent {
+    FakeFormatEvent(std::uint32_t e, std::uint32_t v = 0, std::string t = {}) : event(e), value(v), text(t) {}
+    std::uint32_t event;
+    std::uint32_t value;
+    std::string text;
+};
+
 // One write that reached a file, whether it succeeded or not.
 struct FakeWrite {
     std::string path;
@@ -104,6 +113,16 @@ public:
     std::uint32_t lastError = 0;
     std::vector<std::string> messageBoxes;
     std::deque<std::uint32_t> randomNumbers;
+    // The format engine, as on Windows: without formatEngine there is none,
+    // and a job without a volume name is refused. It keeps each job, writes
+    // formatSectors through the job's writer from the partition's sector
+    // formatWriteAt on, then sends formatEvents.
+    bool formatEngine = true;
+    bool formatThrows = false;
+    std::vector<FormatJob> formatJobs;
+    std::vector<std::uint8_t> formatSectors;
+    std::uint64_t formatWriteAt = 0;
+    std::vector<FakeFormatEvent> formatEvents;
 
     // --- Platform ----------------------------------------------------------
     FileId OpenFile(const std::string& path, std::uint32_t access, std::uint32_t share,
@@ -171,6 +190,7 @@ public:
     void ShowMessageBox(const std::string& text) override { messageBoxes.push_back(text); }
     // The numbers queued first, then 1, 2, 3 ...
     std::uint32_t RandomNumber() override;
+    FormatStart RunFormatEngine(const FormatJob& job, FormatEngineCallback callback) override;
 
     // Open handles, for tests that check nothing leaks.
     std::size_t OpenHandleCount() const { return handles_.size(); }

@@ -72,6 +72,7 @@ public:
     std::string SystemErrorText(std::uint32_t code) override;
     void ShowMessageBox(const std::string& text) override;
     std::uint32_t RandomNumber() override;
+    FormatStart RunFormatEngine(const FormatJob& job, FormatEngineCallback callback) override;
 
     // What drive number n opens: a PARTAM_DISKS entry or /dev/<drive name>.
     // A PARTAM_DISKS list with a bad entry opens nothing; the first call

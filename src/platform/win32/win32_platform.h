@@ -69,6 +69,7 @@ public:
     std::string SystemErrorText(std::uint32_t code) override;
     void ShowMessageBox(const std::string& text) override;
     std::uint32_t RandomNumber() override;
+    FormatStart RunFormatEngine(const FormatJob& job, FormatEngineCallback callback) override;
 
 private:
     struct OpenEntry {
