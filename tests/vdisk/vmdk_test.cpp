@@ -114,38 +114,31 @@ TEST(VmdkTest, DescriptorsAndTheirRefusals) {
         Bytes file;
         Opened want;
     } cases[] = {
-        {"C:\\vm\\d.vmdk",
-         Text(Descriptor("MONOLITHICFLAT", flat, kGeometry + "ddb.adapterType = \"ide\"")),
+        // A raw image and a missing extent are vdisk.sh's.
+        // clang-format off
+        {"C:\\vm\\d.vmdk", Text(Descriptor("MONOLITHICFLAT", flat, kGeometry + "ddb.adapterType = \"ide\"")),
          {0, "IDE", "VMware Pre-allocated Flat Disk File", 4096, 2}},
-        {"d.vmdk",
-         Text(Descriptor("twoGbMaxExtentFlat", flat, kGeometry + "ddb.adapterType=\"lsilogic\"")),
+        {"d.vmdk", Text(Descriptor("twoGbMaxExtentFlat", flat, kGeometry + "ddb.adapterType=\"lsilogic\"")),
          {0, "SCSI", "VMware Pre-allocated 2GB Flat Disk File", 4096, 2}},
-        {"C:\\vm\\d.vmdk",
-         Text(Descriptor("monolithicFlat", flat, "ddb.adapterType = \"buslogic\"")),
+        {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicFlat", flat, "ddb.adapterType = \"buslogic\"")),
          {0, "SCSI", "VMware Pre-allocated Flat Disk File", 4096, 0}},
-        {"C:\\vm\\d.vmdk",
-         Text(Descriptor("monolithicFlat", flat, kGeometry + "ddb.adapterType = \"lsisas1068\"")),
+        {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicFlat", flat, kGeometry + "ddb.adapterType = \"lsisas1068\"")),
          {0, "UNKNOWN", "VMware Pre-allocated Flat Disk File", 4096, 2}},
         {"C:\\vm\\split.vmdk", Text(split), {0, "", "VMware Pre-allocated Flat Disk File", 4096, 2}},
         {"C:\\vm\\empty.vmdk", Bytes(), No(302)},
         {"C:\\vm\\s001.vmdk", kdmvOnly, No(302)},
         {"C:\\vm\\d.vmdk", Text(Descriptor("monolithic", flat, kGeometry)), No(304)},
         {"C:\\vm\\d.vmdk", Text(Descriptor("vmfs", "RW 8 FLAT \"gone.vmdk\" 0\n", "")), No(304)},
-        {"C:\\vm\\d.vmdk",
-         Text("# Disk DescriptorFile\nparentCID=1234abcd\ncreateType=\"monolithicSparse\"\n"), No(304)},
+        {"C:\\vm\\d.vmdk", Text("# Disk DescriptorFile\nparentCID=1234abcd\ncreateType=\"monolithicSparse\"\n"), No(304)},
         {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicFlat", "", kGeometry)), No(303)},
-        {"d.vmdk", Text(Descriptor("monolithicFlat", "RW 8 FLAT \"\\\\.\\PhysicalDrive0\" 0\n", "")),
-         No(303)},
-        {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicFlat", "RW 4096 FLAT \"d-flat.vmdk\" 1\n", "")),
-         No(568)},
+        {"d.vmdk", Text(Descriptor("monolithicFlat", "RW 8 FLAT \"\\\\.\\PhysicalDrive0\" 0\n", "")), No(303)},
+        {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicFlat", "RW 4096 FLAT \"d-flat.vmdk\" 1\n", "")), No(568)},
         {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicSparse", "RW 4096 SPARSE \"s.vmdk\"\n", "")), No(568)},
         {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicFlat", "RW 4096 FLAT d-flat.vmdk\n", "")), No(567)},
-        {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicSparse", "RW 2048 SPARSE \"bad.vmdk\"\n", "")),
+        {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicSparse", "RW 2048 SPARSE \"bad.vmdk\"\n", "")), No(567)},
+        {"C:\\vm\\d.vmdk", Text(Descriptor("twoGbMaxExtentSparse", "RW 2048 SPARSE \"s.vmdk\"\nRW 2048 SPARSE \"S.vmdk\"\n", "")),
          No(567)},
-        {"C:\\vm\\d.vmdk",
-         Text(Descriptor("twoGbMaxExtentSparse", "RW 2048 SPARSE \"s.vmdk\"\nRW 2048 SPARSE \"S.vmdk\"\n",
-                         "")),
-         No(567)},
+        // clang-format on
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -212,7 +205,8 @@ TEST(VmdkTest, SparseGrainsAreMappedAndAllocatedInBothTables) {
 
 // A disk of two flat extents, the second at an offset in its file: a
 // transfer across their boundary; the disk object selects it in place of
-// the drive and returns to the drive. A locked file is refused.
+// the drive and returns to the drive. A locked file is refused. (A missing
+// or raw file is vdisk.sh's.)
 TEST(VmdkTest, ExtentsInTurnAndTheSelection) {
     FakePlatform fake;
     FakeFile& drive = fake.AddDrive(0, 100);
