@@ -45,8 +45,7 @@ const std::pair<int, const char*> kCommandLevel[] = {
     {128, "All Disks command not allowed with this operation"},
     {131, "Unable to perform GPT operations on Non-GPT Disks"}, {134, "Unable to locate the specified file"},
     {135, "Unable to open the specified file"}, {137, "The specified start sector is currently assigned"},
-    {138, "The specified size extends into unavailable space "},
-    {139, "Invalid value specified for align parameter"},
+    {138, "The specified size extends into unavailable space "}, {139, "Invalid value specified for align parameter"},
     {141, "Missing or invalid size parameter specified"},
     {142, "Unable to locate available freepace for new partition "},
     {143, "Partition table is full, unable to create new partitions "},
@@ -54,11 +53,12 @@ const std::pair<int, const char*> kCommandLevel[] = {
     {146, "Unable to locate a utility / recovery partition "},
     {147, "Unable to locate the specifed partition: '50%s' "},
     {148, "Unable to locate the partition assigned to drive letter: 50%s "},
-    {149, "Unsupported partition boot record for"}};
+    {149, "Unsupported partition boot record for"},
+};
 const std::pair<int, const char*> kDiskLevel[] = {
-    {1, "    "}, {121, "    "}, {201, "    "}, {301, "    "}, {517, "    "}, {570, "    "},
-    {200, "Invalid EFI Disk"}, {202, "Unable to Save changes to the GPT"}, {203, "Unable to Read from File"},
-    {204, "Unable to Open File"}, {205, "Invalid Partamer Backup File"}, {513, "Partition table is corrupt"},
+    {1, "    "}, {121, "    "}, {201, "    "}, {301, "    "}, {517, "    "}, {570, "    "}, {200, "Invalid EFI Disk"},
+    {202, "Unable to Save changes to the GPT"}, {203, "Unable to Read from File"}, {204, "Unable to Open File"},
+    {205, "Invalid Partamer Backup File"}, {513, "Partition table is corrupt"},
     {300, "Specified file is not a VMware disk file"}, {302, "Specified file is not a VMware disk file"},
     {303, "Unable to open a required file for the specified virtual disk"},
     {304, "Unable to determine the specific virtual disk type"},
@@ -67,8 +67,7 @@ const std::pair<int, const char*> kDiskLevel[] = {
     {503, "The MBR is missing or corrupt"}, {504, "An invalid entry was located in the boot record "},
     {505, "Unable to save the specified sectors to the selected disk"},
     {506, "Unable to read the MBR from selected disk"}, {507, "An error ocurred writing the backup file"},
-    {508, "An error ocurred reading the backup file"},
-    {509, "The file does not contain a copy of a valid MBR"},
+    {508, "An error ocurred reading the backup file"}, {509, "The file does not contain a copy of a valid MBR"},
     {510, "Unable to locate a valid MBR at this location"}, {511, "Invalid Disk selected"},
     {512, "Invalid Partition selected"}, {516, "Unable to complete disk wipe"},
     {514, "Discrepancy between Bios Disk Count and Actual Disk Count"},
@@ -84,7 +83,8 @@ const std::pair<int, const char*> kDiskLevel[] = {
     {564, "Unable to locate specified file"}, {565, "Unable to locate the specified virtual disk file"},
     {566, "Specified file is not a VMware disk file"}, {567, "Unable to identify format of VMDK file"},
     {568, "Unable to identify virtual disk parameters"},
-    {569, "Virtual disk file locked, or insufficient privileges"}};
+    {569, "Virtual disk file locked, or insufficient privileges"},
+};
 const std::pair<int, const char*> kOtherLines[] = {
     {101, "\n Error 101: Invalid partition ID specified\n"},
     {102, "\n Error 102: No command line parameters specified \n"},  // then its help and a key

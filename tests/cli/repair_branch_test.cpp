@@ -25,8 +25,7 @@ TEST(RepairBranchTest, WritesTheImageOverTheCodeOnly) {
         Fault fault = kNone;
         bool bootMark = true;  // sector 0 ends in 55 AA before
     } cases[] = {
-        {"/repair=xp", &kBootCodeXp, 0, done},
-        {"/repair=Win7", &kBootCodeWin7, 0, done},
+        // The images by name over a table with 55 AA are boot.sh's, which boots them.
         {"/repair=2", &kBootCodeWin7, 0, done},
         // Without 55 AA there is no signature to keep; the table stays all the same.
         {"/repair=2", &kBootCodeWin7, 0, done, kNone, false},

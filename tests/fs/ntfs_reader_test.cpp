@@ -115,6 +115,9 @@ struct Volume {
 // byte 500 of the record, so that it runs across the stride's end at 510.
 Bytes PadTo500() { return Resident(0x40, Bytes(500 - 24 - 0x38 - FileName(u"$Volume").size() - 24)); }
 
+// The record of a volume named "Archive".
+const std::vector<Bytes> kArchive = {FileName(u"$Volume"), Resident(kAttrVolumeName, Utf16(u"Archive"))};
+
 TEST(NtfsReaderTest, ReadsTheVolumeNameOfRecordThree) {
     const struct {
         const char* what;
@@ -123,62 +126,28 @@ TEST(NtfsReaderTest, ReadsTheVolumeNameOfRecordThree) {
         std::string label;
         int status;
     } cases[] = {
-        {"resident", {FileName(u"$Volume"), Resident(kAttrVolumeName, Utf16(u"Archive"))}, {}, "Archive", 0},
-        {"across a stride end",
-         {FileName(u"$Volume"), PadTo500(), Resident(kAttrVolumeName, Utf16(u"Straddling name"))},
-         {},
-         "Straddling name",
-         0},
+        // clang-format off
+        {"resident", kArchive, {}, "Archive", 0},
+        {"across a stride end", {FileName(u"$Volume"), PadTo500(), Resident(kAttrVolumeName, Utf16(u"Straddling name"))},
+         {}, "Straddling name", 0},
         {"non-resident", {FileName(u"$Volume"), NonResident(kAttrVolumeName, 14)}, {}, "Outside", 0},
-        {"sparse run",
-         {FileName(u"$Volume"), NonResident(kAttrVolumeName, 4, {0x01, 0x01, 0})},
-         {},
-         std::string(2, '\0'),
-         0},
+        {"sparse run", {FileName(u"$Volume"), NonResident(kAttrVolumeName, 4, {0x01, 0x01, 0})}, {}, std::string(2, '\0'), 0},
         {"UTF-16 beyond ASCII",
-         {FileName(u"$Volume"), Resident(kAttrVolumeName, Utf16(u"Donn\u00e9es \u6570\u636e \xD83D\xDCBE"))},
-         {},
-         "Donn\xC3\xA9"
-         "es \xE6\x95\xB0\xE6\x8D\xAE \xF0\x9F\x92\xBE",
-         0},
-        {"record of another file",
-         {FileName(u"$MFTMirr"), Resident(kAttrVolumeName, Utf16(u"Archive"))},
-         {},
-         "Archive",
-         1200},
-        {"torn write",
-         {FileName(u"$Volume"), Resident(kAttrVolumeName, Utf16(u"Archive"))},
-         [](Bytes& r) { r[1022] = 8; },
-         "",
-         13},
+         {FileName(u"$Volume"), Resident(kAttrVolumeName, Utf16(u"Donn\u00e9es \u6570\u636e \xD83D\xDCBE"))}, {},
+         "Donn\xC3\xA9" "es \xE6\x95\xB0\xE6\x8D\xAE \xF0\x9F\x92\xBE", 0},
+        {"record of another file", {FileName(u"$MFTMirr"), Resident(kAttrVolumeName, Utf16(u"Archive"))}, {}, "Archive", 1200},
+        {"torn write", kArchive, [](Bytes& r) { r[1022] = 8; }, "", 13},
         {"no file record", {}, [](Bytes& r) { r[0] = 'B'; }, "", 87},
-        {"attribute of length 0",
-         {FileName(u"$Volume"), Resident(kAttrVolumeName, Utf16(u"Archive"))},
-         [](Bytes& r) { StoreLe32(&r[0x3C], 0); },
-         "",
-         13},
-        {"attribute past the bytes in use",
-         {FileName(u"$Volume"), Resident(kAttrVolumeName, Utf16(u"Archive"))},
-         [](Bytes& r) { StoreLe32(&r[24], 0x38 + 100); },
-         "",
-         13},
-        {"value past its attribute",
-         {FileName(u"$Volume"), Resident(kAttrVolumeName, Utf16(u"Archive"))},
-         [](Bytes& r) { StoreLe32(&r[0x38 + 104 + 16], 0xFFFFFFF0u); },
-         "",
-         13},
+        {"attribute of length 0", kArchive, [](Bytes& r) { StoreLe32(&r[0x3C], 0); }, "", 13},
+        {"attribute past the bytes in use", kArchive, [](Bytes& r) { StoreLe32(&r[24], 0x38 + 100); }, "", 13},
+        {"value past its attribute", kArchive, [](Bytes& r) { StoreLe32(&r[0x38 + 104 + 16], 0xFFFFFFF0u); }, "", 13},
         {"huge value", {FileName(u"$Volume"), NonResident(kAttrVolumeName, 1ull << 40)}, {}, "", 13},
-        {"run past the volume",
-         {FileName(u"$Volume"), NonResident(kAttrVolumeName, 14, {0x21, 0x01, 0x00, 0x7F, 0})},
-         {},
-         "",
-         13},
-        {"run before the volume",
-         {FileName(u"$Volume"), NonResident(kAttrVolumeName, 14, {0x11, 0x01, 0x80, 0})},
-         {},
-         "",
-         13},
+        {"run past the volume", {FileName(u"$Volume"), NonResident(kAttrVolumeName, 14, {0x21, 0x01, 0x00, 0x7F, 0})},
+         {}, "", 13},
+        {"run before the volume", {FileName(u"$Volume"), NonResident(kAttrVolumeName, 14, {0x11, 0x01, 0x80, 0})},
+         {}, "", 13},
         {"runs that end early", {FileName(u"$Volume"), NonResident(kAttrVolumeName, 1024)}, {}, "", 13},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -210,7 +179,7 @@ TEST(NtfsReaderTest, RefusesBootSectorsNtfsCannotHave) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Volume v(Record({FileName(u"$Volume"), Resident(kAttrVolumeName, Utf16(u"Archive"))}));
+        Volume v(Record(kArchive));
         v.drive.data[kStart * 512 + c.offset] = c.value;
         NtfsVolumeReader reader;
         EXPECT_EQ(reader.ReadLabel(v.Disk(), kStart, 2000), c.status);
@@ -232,7 +201,7 @@ TEST(NtfsReaderTest, ReadVolumeLabelAsksTheSystemFirst) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(1, c.letter ? c.letter : '-') + std::to_string(c.type));
-        Volume v(Record({FileName(u"$Volume"), Resident(kAttrVolumeName, Utf16(u"Archive"))}));
+        Volume v(Record(kArchive));
         if (c.systemLabel) v.platform.volumeLabels[std::string(1, c.letter) + ":\\"] = c.systemLabel;
         EXPECT_EQ(ReadVolumeLabel(v.Disk(), "", c.letter, c.type, kStart, 2000), c.label);
     }
@@ -241,7 +210,7 @@ TEST(NtfsReaderTest, ReadVolumeLabelAsksTheSystemFirst) {
 // A device that refuses the record is reported in a message box, cut at a
 // character's start; a code that is 0 shows nothing.
 TEST(NtfsReaderTest, AFailedRecordReadIsShown) {
-    Volume v(Record({FileName(u"$Volume"), Resident(kAttrVolumeName, Utf16(u"Archive"))}));
+    Volume v(Record(kArchive));
     v.drive.failReadAt.insert(kRecordAt);
     v.platform.lastError = 23;
     EXPECT_EQ(ReadVolumeLabel(v.Disk(), "", 'E', 0x07, kStart, 2000), "");

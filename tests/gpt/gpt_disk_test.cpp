@@ -4,10 +4,8 @@
 
 #include <cstring>
 
-#include "base/crc32.h"
-#include "disk/disk.h"
+#include "base/endian.h"
 #include "gpt/gpt_types.h"
-#include "support/fake_platform.h"
 #include "support/images.h"
 
 namespace partam {
@@ -42,39 +40,6 @@ TEST(GptDiskTest, CatalogueAndGuidText) {
               std::string("Apple Offline RAID"));
     EXPECT_EQ(LookupGptType("52414944-0000-11AA-AAAA-000000000000").description, std::string("Apple RAID"));
     EXPECT_EQ(LookupGptType("00000000-0000-0000-0000-000000000000").id, 0);
-}
-
-// Entries whose type the catalogue does not name are not partitions, but a
-// delete keeps them: the array is packed and both copies agree, checksums
-// and all.
-TEST(GptDiskTest, DeleteKeepsEveryOtherEntry) {
-    const test::GptType linux = {0xAF, 0x3D, 0xC6, 0x0F, 0x83, 0x84, 0x72, 0x47,
-                                 0x8E, 0x79, 0x3D, 0x69, 0xD8, 0x47, 0x7D, 0xE4};
-    Image image({{test::kBasicDataType, 34, 99}, {linux, 100, 199}, {}, {test::kBasicDataType, 200, 299}});
-    auto gpt = image.Read();
-    ASSERT_EQ(gpt->Partitions().size(), 2u);
-    EXPECT_EQ(std::tuple(gpt->Partitions()[1].entryIndex, gpt->Partitions()[1].part.sectors, gpt->Valid()),
-              std::tuple(3u, 100ull, true));
-
-    FakePlatform platform;
-    platform.AddDrive(0, kSectors).data = image.data;
-    mDisk disk(platform, 0, false);
-    ASSERT_EQ(gpt->DeleteEntry(disk, 1), 0);
-    image.data = platform.FindFile(DrivePath(0))->data;
-    auto after = image.Read();
-    EXPECT_TRUE(after->Valid());
-    ASSERT_EQ(after->Partitions().size(), 1u);
-    EXPECT_EQ(after->Partitions()[0].entryIndex, 1u);  // the Linux entry went to 0, this one to 1
-    EXPECT_EQ(GuidText(image.At(2)), GuidText(linux.data()));
-    const std::uint8_t* primary = image.At(1);
-    const std::uint8_t* backup = image.At(kSectors - 1);
-    EXPECT_EQ(LoadLe32(primary + 88), Crc32(image.At(2), 128 * 128));
-    EXPECT_EQ(0, std::memcmp(image.At(2), image.At(kSectors - 33), 32 * 512));
-    Sector check{};
-    std::memcpy(check.data(), backup, 512);
-    const std::uint32_t stored = LoadLe32(backup + 16);
-    SealGptHeader(check);
-    EXPECT_EQ(LoadLe32(&check[16]), stored);
 }
 
 // Numbers that do not fit are not used: the GPT is invalid, has no

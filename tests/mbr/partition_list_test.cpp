@@ -181,22 +181,6 @@ TEST_F(PartitionListTest, LongChainsAndTheBound) {
         std::tuple(std::string("L4999 s0 0x83 Linux 12045+1 512"), std::uint32_t{kFindingChainTooLong}));
 }
 
-// Each extended partition is followed by its own chain, numbered on from the
-// last, and the counts hold them all.
-TEST_F(PartitionListTest, TwoExtendedPartitions) {
-    Put(0, MakeMbr({{0, 0x0F, 1000, 1000}, {0, 0x07, 2000, 100}, {0, 0x05, 3000, 1000}}));
-    PutEbr(1000, {0, 0x83, 63, 10}, 100);
-    PutEbr(1100, {0, 0x82, 63, 10}, 0);
-    PutEbr(3000, {0, 0x0B, 63, 10}, 0);
-    PartitionList& list = Open();
-    EXPECT_EQ(DescribeAll(list.Records()),
-              (Lines{"P1 s0 0x0F EXTEND 1000+1000 512000", "L1 s0 0x83 Linux 1063+10 5120",
-                     "L2 s0 0x82 LxSwap 1163+10 5120", "P2 s1 0x07 NTFS 2000+100 51200",
-                     "P3 s2 0x05 EXTEND 3000+1000 512000", "L3 s0 0x0B FAT32 3063+10 5120"}));
-    EXPECT_EQ((std::array{list.PartitionCount(0), list.PartitionCount(1), list.PartitionCount(2)}),
-              (std::array{3, 3, 6}));
-}
-
 // The system's view of a removable disk's slots is taken over the bytes;
 // a slot whose type differs from it is a finding.
 TEST_F(PartitionListTest, RemovableMediaTakesTheSystemsView) {

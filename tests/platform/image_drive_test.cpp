@@ -129,13 +129,5 @@ TEST(ComputeDriveLayout, EndlessChainStopsAtTheBound) {
     EXPECT_EQ(reads, 1u + kMaxExtendedTables);
 }
 
-// Fixed media of 255 heads and 63 sectors per track, whole cylinders only.
-TEST(ImageAnswers, Geometry) {
-    const DiskGeometry g = ImageGeometry(2ull << 40);
-    EXPECT_EQ(
-        std::make_tuple(g.cylinders, g.mediaType, g.tracksPerCylinder, g.sectorsPerTrack, g.bytesPerSector),
-        std::make_tuple(267349, 12u, 255u, 63u, 512u));
-}
-
 }  // namespace
 }  // namespace partam

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "base/crc32.h"
 #include "base/endian.h"
@@ -11,25 +12,14 @@ namespace partam::test {
 Bytes MakeMbr(const std::vector<EntrySpec>& slots, std::uint32_t diskSignature, bool bootSignature,
               bool bootCode) {
     Bytes s(512, 0);
-    if (bootCode) {
-        s[0] = 0x33;
-        s[1] = 0xC0;
-    }
-    for (int i = 0; i < 4; ++i) s[440 + i] = static_cast<std::uint8_t>(diskSignature >> (8 * i));
+    if (bootCode) s[0] = 0x33, s[1] = 0xC0;
+    StoreLe32(&s[440], diskSignature);
     for (std::size_t slot = 0; slot < slots.size() && slot < 4; ++slot) {
         std::uint8_t* e = &s[446 + 16 * slot];
-        const EntrySpec& want = slots[slot];
-        e[0] = want.status;
-        e[4] = want.type;
-        for (int i = 0; i < 4; ++i) {
-            e[8 + i] = static_cast<std::uint8_t>(want.start >> (8 * i));
-            e[12 + i] = static_cast<std::uint8_t>(want.sectors >> (8 * i));
-        }
+        e[0] = slots[slot].status, e[4] = slots[slot].type;
+        StoreLe32(e + 8, slots[slot].start), StoreLe32(e + 12, slots[slot].sectors);
     }
-    if (bootSignature) {
-        s[510] = 0x55;
-        s[511] = 0xAA;
-    }
+    if (bootSignature) s[510] = 0x55, s[511] = 0xAA;
     return s;
 }
 
@@ -75,29 +65,20 @@ void PutSector(Bytes& image, std::uint64_t lba, const Bytes& sector) {
 }
 
 std::string DiffSectors(const Bytes& expected, const Bytes& actual, std::uint64_t lba, std::uint32_t count) {
+    // Each 16-byte row that differs, as "sector <n> +<offset>" and both rows
+    // in hexadecimal ("--" past an image's end).
+    const auto hex = [](const Bytes& b, std::uint64_t i) {
+        char buf[4];
+        std::snprintf(buf, sizeof buf, i < b.size() ? "%02X " : "-- ", i < b.size() ? b[i] : 0);
+        return std::string(buf);
+    };
     std::string out;
-    const std::uint64_t from = lba * 512, to = from + 512ull * count;
-    for (std::uint64_t row = from; row < to; row += 16) {
+    for (std::uint64_t row = lba * 512; row < (lba + count) * 512; row += 16) {
         std::string e, a;
-        bool differs = false;
-        for (std::uint64_t i = row; i < row + 16; ++i) {
-            const int ev = i < expected.size() ? expected[i] : -1;
-            const int av = i < actual.size() ? actual[i] : -1;
-            char buf[4];
-            std::snprintf(buf, sizeof buf, ev < 0 ? "-- " : "%02X ", ev < 0 ? 0 : ev);
-            e += buf;
-            std::snprintf(buf, sizeof buf, av < 0 ? "-- " : "%02X ", av < 0 ? 0 : av);
-            a += buf;
-            differs |= ev != av;
-        }
-        if (differs) {
-            char head[64];
-            std::snprintf(head, sizeof head, "sector %llu +%03llu\n",
-                          static_cast<unsigned long long>(row / 512),
-                          static_cast<unsigned long long>(row % 512));
-            out += head;
-            out += "  expected " + e + "\n  actual   " + a + "\n";
-        }
+        for (std::uint64_t i = row; i < row + 16; ++i) e += hex(expected, i), a += hex(actual, i);
+        if (e != a)
+            out += "sector " + std::to_string(row / 512) + " +" + std::to_string(row % 512) +
+                   "\n  expected " + e + "\n  actual   " + a + "\n";
     }
     return out;
 }
