@@ -147,3 +147,5 @@ sw status /status=254 /volumeid=read /part=system
 sw repair /repair=win7 /disk=* /shutdown=4
 sw wipe /wipe=range /range=100-200 /sector=9 /show=sector
 sw copy /copy /source=1 /target=2 /vol=C: /option=1 /writeini=C:\\x.ini
+sw overlong "/filename=$(printf 'a%.0s' {1..600})" /save=mbr
+printf '/list\t/disk=0\r\n/text  /result\r\n' >"$out/switches/options-file"
