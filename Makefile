@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 PRESETS := native native32 win64 win32
 
-.PHONY: all demo test build deps $(PRESETS) sanitize bench boot-code clean
+.PHONY: all demo test build deps $(PRESETS) sanitize fuzz fuzz-build bench boot-code clean
 
 all: build
 
@@ -19,10 +19,22 @@ sanitize: deps
 	@cmake --preset sanitize >/dev/null
 	@cmake --build --preset sanitize -j $(JOBS)
 
+# The libFuzzer targets (clang), built where clang's fuzzer runtime is
+# installed; `make fuzz` runs each for FUZZ_SECONDS (FUZZ_TARGETS: some).
+FUZZ_SECONDS ?= 600
+FUZZ_TARGETS ?=
+fuzz-build: deps
+	@if scripts/fuzz.sh --available; then \
+	  cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j $(JOBS); \
+	else echo "fuzz-build: no clang++-14 with its fuzzer runtime; the fuzz tests will be skipped"; fi
+
+fuzz: fuzz-build
+	@scripts/fuzz.sh --seconds $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 demo: native
 	@scripts/demo.sh build/native/partam
 
-test: build sanitize
+test: build sanitize fuzz-build
 	ctest --preset native -j $(JOBS)
 	ctest --preset native32 -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)

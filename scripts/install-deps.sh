@@ -23,6 +23,9 @@ have losetup || need+=(mount)
 [ -x /usr/sbin/mkntfs ] || have mkntfs || need+=(ntfs-3g)
 [ -x /usr/sbin/mkfs.fat ] || have mkfs.fat || need+=(dosfstools)
 [ -x /usr/bin/time ] || need+=(time)
+# The fuzz targets: clang and its runtimes (libFuzzer and the sanitizers).
+have clang++-14 || need_bare+=(clang-14)
+compgen -G "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null || need_bare+=(libclang-rt-14-dev)
 # The boot code images are assembled by nasm and booted under qemu's PC; its
 # recommends (the graphical front end, UEFI firmware) are not needed.
 have nasm || need+=(nasm)
