@@ -40,7 +40,7 @@ options=(-error_exitcode=1 -timeout_exitcode=1 -timeout=10 -rss_limit_mb=2048 -m
 
 case "${1:-}" in
 --available)
-    available
+    available && exit 0 || exit 1
     ;;
 --check)
     seconds="$2" target="$3"

@@ -50,6 +50,7 @@ public:
     bool QueryGeometry(GeometryResult& out) override;
     bool QueryLayout(DriveLayout&) override { return false; }
     bool AnnounceTableChange() override { return true; }
+    bool UpdateProperties() override { return true; }
 
 private:
     const SparseDisk& disk_;
