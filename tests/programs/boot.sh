@@ -19,11 +19,6 @@ nasm -f bin -o record.bin "$here/boot_record.asm" || exit 1
 nasm -f bin -I "$loaders/" -o xp.bin "$loaders/chs_first.asm" || exit 1
 nasm -f bin -I "$loaders/" -o win7.bin "$loaders/lba_first.asm" || exit 1
 
-fail() {
-    echo "FAIL $target $1"
-    failures=$((failures + 1))
-}
-
 # record <image> <sector> <name>: the test boot record, named (8 characters),
 # as a partition's first sector.
 record() {

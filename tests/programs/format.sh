@@ -9,17 +9,8 @@
 # usage: format.sh <native|win64|win32> <native program> [<Windows program>]
 source "$(dirname "$0")/lib.bash"
 cd "$work"
-for tool in mkntfs ntfsinfo; do
-    PATH=$PATH:/usr/sbin:/sbin command -v $tool >/dev/null || skip "$tool is not installed"
-done
-export PATH=$PATH:/usr/sbin:/sbin
+need_sbin_tools mkntfs ntfsinfo
 
-fail() {
-    echo "FAIL $target $1"
-    failures=$((failures + 1))
-}
-# bytes <image> <offset> <count>: the bytes as hexadecimal pairs.
-bytes() { od -An -tx1 -v -j "$2" -N "$3" "$1" | tr -d ' \n'; }
 # outside_p1_unchanged <label>: every byte of fmt.img outside partition 1 is
 # as it was in before.img.
 p1=$((2048 * 512)) p1_end=$(((2048 + 32768) * 512))

@@ -42,6 +42,24 @@ skip() {
     exit 77
 }
 
+# need_sbin_tools <tool...>: skips unless each is installed; the tools of
+# ntfs-3g and dosfstools live in /usr/sbin and /sbin, which the search path
+# of a user other than root leaves out, so those join it.
+need_sbin_tools() {
+    export PATH=$PATH:/usr/sbin:/sbin
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || skip "$tool is not installed"
+    done
+}
+
+# fail <what>: one failure of a check a script makes on its own.
+fail() {
+    echo "FAIL $target $1"
+    failures=$((failures + 1))
+}
+# bytes <file> <offset> <count>: the bytes as hexadecimal pairs.
+bytes() { od -An -tx1 -v -j "$2" -N "$3" "$1" | tr -d ' \n'; }
+
 case $target in
 native) platform=Linux program=$native ;;
 win64) platform=Windows wine=/usr/lib/wine/wine64 arch=win64 ;;

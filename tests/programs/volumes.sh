@@ -6,17 +6,7 @@
 # usage: volumes.sh <native|win64|win32> <native program> [<Windows program>]
 source "$(dirname "$0")/lib.bash"
 cd "$work"
-for tool in mkfs.fat mkntfs ntfslabel; do
-    PATH=$PATH:/usr/sbin:/sbin command -v $tool >/dev/null || skip "$tool is not installed"
-done
-export PATH=$PATH:/usr/sbin:/sbin
-
-fail() {
-    echo "FAIL $target $1"
-    failures=$((failures + 1))
-}
-# bytes <image> <offset> <count>: the bytes as hexadecimal pairs.
-bytes() { od -An -tx1 -v -j "$2" -N "$3" "$1" | tr -d ' \n'; }
+need_sbin_tools mkfs.fat mkntfs ntfslabel
 
 # vol.img: FAT16 with serial 1234ABCD, FAT32 with CAFEF00D, NTFS whose
 # 64-bit serial ntfslabel set to 89ABCDEF01234567, and a Linux partition.
