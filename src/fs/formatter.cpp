@@ -48,7 +48,8 @@ Formatter::~Formatter() {
     if (activeFormatter == this) activeFormatter = nullptr;
 }
 
-std::uint8_t PARTAM_ENGINE_CALL Formatter::Callback(std::uint32_t event, std::uint32_t, void* argument) {
+std::uint8_t PARTAM_ENGINE_CALL Formatter::FormatCallback(std::uint32_t event, std::uint32_t,
+                                                          void* argument) {
     if (activeFormatter) activeFormatter->OnEvent(event, argument);
     return 1;
 }
@@ -105,7 +106,7 @@ bool FormatDrive(Formatter& formatter, mDisk& disk, FormatFileSystem fileSystem,
     job.quick = false;
     job.clusterBytes = ClusterBytes(clusterCode);
     job.writeSectors = [&formatter, &disk, target](std::uint64_t first, const std::uint8_t* bytes,
-                                                    std::uint32_t count) {
+                                                   std::uint32_t count) {
         if (first > target.sectors || count > target.sectors - first) return false;
         if (disk.WriteSectors(bytes, target.start + first, count) == 0) return true;
         formatter.statusText_ = kWriteFailedText;
@@ -114,7 +115,7 @@ bool FormatDrive(Formatter& formatter, mDisk& disk, FormatFileSystem fileSystem,
 
     FormatStart start = FormatStart::Ran;
     try {
-        start = formatter.platform_.RunFormatEngine(job, &Formatter::Callback);
+        start = formatter.platform_.RunFormatEngine(job, &Formatter::FormatCallback);
     } catch (...) {
         formatter.success_ = false;
         formatter.statusText_ = kExceptionText;

@@ -50,7 +50,8 @@ public:
 
     // The engine's callback: acts on the event for the formatter in use and
     // always lets the engine go on.
-    static std::uint8_t PARTAM_ENGINE_CALL Callback(std::uint32_t event, std::uint32_t subCode, void* argument);
+    static std::uint8_t PARTAM_ENGINE_CALL FormatCallback(std::uint32_t event, std::uint32_t subCode,
+                                                          void* argument);
 
 private:
     friend bool FormatDrive(Formatter& formatter, mDisk& disk, FormatFileSystem fileSystem,
@@ -75,8 +76,8 @@ bool FormatDrive(Formatter& formatter, mDisk& disk, FormatFileSystem fileSystem,
                  const std::string& label, std::uint32_t clusterCode);
 
 // FormatDrive as NTFS.
-inline bool FormatVolume(Formatter& formatter, mDisk& disk, const FormatTarget& target, const std::string& label,
-                         std::uint32_t clusterCode) {
+inline bool FormatVolume(Formatter& formatter, mDisk& disk, const FormatTarget& target,
+                         const std::string& label, std::uint32_t clusterCode) {
     return FormatDrive(formatter, disk, FormatFileSystem::Ntfs, target, label, clusterCode);
 }
 
