@@ -70,29 +70,5 @@ TEST(EditRunsTest, TheSystemIsToldOncePerDiskWritten) {
     }
 }
 
-// Edits of MBR entries have nothing to work on (131); deleting from or
-// wiping a GPT whose header cannot be read is refused (200); deleting on
-// every disk clears the MBR disk all the same.
-TEST(EditRunsTest, WhatAGptDiskIsRefused) {
-    // clang-format off
-    const std::tuple<const char*, int> cases[] = {
-        {"/hide", kNotGptDisk}, {"/unhide", kNotGptDisk}, {"/active", kNotGptDisk}, {"/inactive", kNotGptDisk},
-        {"/type=83", kNotGptDisk}, {"/sort", kNotGptDisk}, {"/issorted", kNotGptDisk}, {"/del", kInvalidEfiDisk},
-        {"/del /part=*", kInvalidEfiDisk}, {"/wipe=gpt", kInvalidEfiDisk}, {"/del /disk=* /part=*", kInvalidEfiDisk},
-    };
-    // clang-format on
-    for (const auto& [line, result] : cases) {
-        FakePlatform platform;
-        EXPECT_EQ(RunOn(platform, std::string(line) + " /confirm", true), result) << line;
-        // Nothing reaches the GPT disk but its safety copy file; on every disk
-        // the MBR disk's table is cleared.
-        const bool everyDisk = std::string(line).find("/disk=*") != std::string::npos;
-        std::size_t tableWrites = 0;
-        for (const FakeWrite& w : platform.writes)
-            tableWrites += w.path.starts_with("\\\\.\\") && w.offset != 30 * 512;
-        EXPECT_EQ(tableWrites, everyDisk ? 1u : 0u) << line;
-    }
-}
-
 }  // namespace
 }  // namespace partam

@@ -144,51 +144,5 @@ TEST(MessagesTest, MessageLevelAndShutdownNotice) {
     }
 }
 
-TEST(MessagesTest, SuccessMessages) {
-    using C = CommandId;
-    const AreaKind N = AreaKind::NotGiven;
-    // The command (also the message's), area, value, a flag (the sector of a repair, /silent of a read,
-    // the sorted state of IsSorted) and the message.
-    const std::tuple<CommandId, AreaKind, const char*, int, const char*> cases[] = {
-        // clang-format off
-        {C::Restore, AreaKind::Head, "", 0, " The first head was successfully restored from x.bin\n"},
-        {C::Save, AreaKind::Mbr, "", 0, " The MBR was successfully saved to x.bin\n"},
-        {C::Save, AreaKind::Gpt, "", 0, " The GPT was successfully saved to x.bin\n"},
-        {C::Save, AreaKind::Disk, "", 0, " The disk was successfully saved to x.bin\n"},
-        {C::Save, AreaKind::Vbr, "", 0, " The volume boot record was successfully saved to x.bin\n"},
-        {C::Save, AreaKind::Range, "", 0, " The specified sector range was successfully saved to x.bin\n"},
-        {C::IsSorted, N, "", 0, " Partition entries are not sorted \n"},
-        {C::IsSorted, N, "", 1, " Partition entries are sorted \n"},
-        {C::Status, N, "", 0, " Status read successfully as 200  \n"},
-        {C::ReadSignature, N, "", 0, " Disk 2 signature: 0x0AB1C2FF  \n"},
-        {C::ReadSignature, N, "", 1, "0AB1C2FF"}, {C::ReadVolumeID, N, "", 1, "1234-ABCD"},
-        {C::ReadVolumeID, N, "", 0, " Disk 2 Part 3 VolumeID: 1234-ABCD  \n"},
-        {C::Repair, N, "", 5, " Specified sectors successfully restored \n"},
-        {C::Repair, N, "", 0, " MBR successfully repaired \n"},
-        {C::Wipe, AreaKind::Mbr, "mbr", 0, " MBR successfully cleared \n"},
-        {C::ZeroSignature, N, "", 0, " Disk signature was successfully Zeroed out \n"},
-        {C::Wipe, AreaKind::Head, "head", 0, " Entire first head successfully cleared \n"},
-        {C::Wipe, AreaKind::Disk, "disk", 0, " Disk successfully cleared \n"},
-        // By the area wiped: in any case, and whatever value text a later /range= left.
-        {C::Wipe, AreaKind::Mbr, "MBR", 0, " MBR successfully cleared \n"},
-        {C::Wipe, AreaKind::Head, "1-5", 0, " Entire first head successfully cleared \n"},
-        {C::Wipe, AreaKind::Range, "1-5", 0, " Specified sectors successfully cleared \n"},
-        // A "%" in the user's file name is text, never a conversion.
-        {C::WriteIni, N, "r%s%d.ini", 0, " MBR information was successfully written to r%s%d.ini \n"},
-        {C::BootMenu, N, "2", 0, " \n Partition 2 successfully set to active \n"}, {C::List, N, "", 0, ""},
-        {C::Show, N, "", 0, ""}, {C::DiskCount, N, "", 0, ""},
-        // clang-format on
-    };
-    RunOptions o;
-    std::tie(o.fileName, o.statusByte, o.disk, o.part, o.volumeIdText) =
-        std::tuple("x.bin", 200, 2, 3, "1234-ABCD");
-    std::copy_n("\x0A\xB1\xC2\xFF", 4, o.signatureBytes);
-    for (const auto& [command, area, value, flag, expected] : cases) {
-        std::tie(o.command, o.messageCommand, o.area, o.valueText) = std::tie(command, command, area, value);
-        o.sector = o.silent = o.entriesSorted = flag;
-        EXPECT_EQ(Shown(o), expected) << "command " << static_cast<int>(command);
-    }
-}
-
 }  // namespace
 }  // namespace partam

@@ -143,27 +143,5 @@ TEST(ArgumentListTest, SplitsAtTheFirstEqualsAndFindsByNameOrWholeText) {
     EXPECT_EQ(ArgumentList().Find("/list"), nullptr);
 }
 
-TEST(ParseSwitchTest, OverLongInputsAreRefusedNotCut) {
-    const std::string f255 = "/Filename=" + std::string(255, 'f'),
-                      x501 = "/freespace" + std::string(501, 'x');
-    const std::string f1013 = "/Filename=" + std::string(1013, 'f');
-    // The argument, read from the options file, refused; a name of 256 is refused too.
-    // clang-format off
-    const std::tuple<std::string, bool, bool> cases[] = {
-        {f255, false, false}, {f255 + "f", false, true}, {x501, false, false}, {x501 + "x", false, true},
-        {x501.substr(0, 256) + "=", false, true}, {f1013, true, false}, {f1013 + "f", true, true}};
-    // clang-format on
-    for (const auto& [argument, fromFile, refused] : cases) {
-        FakePlatform platform;
-        RunContext run(platform);
-        // The same text in the options file, which is read only when asked.
-        platform.AddFile(platform.programFolder + "partam.opt", {argument.begin(), argument.end()});
-        fromFile ? (void)ReadOptionsFile(run) : ParseSwitch(run, argument);
-        EXPECT_EQ(run.options.result, refused ? 105 : 0) << argument.size();
-        const bool kept = argument.starts_with("/Filename=") && !refused;
-        EXPECT_EQ(run.options.fileName, kept ? argument.substr(10) : "") << argument.size();
-    }
-}
-
 }  // namespace
 }  // namespace partam

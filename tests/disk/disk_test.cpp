@@ -49,21 +49,6 @@ TEST(DiskTest, SelectsDrivesByDenseIndex) {
     EXPECT_EQ(std::tuple(511, 0), std::tuple(ignoring.Use(5), ignoring.GetError()));
 }
 
-TEST(DiskTest, FirstErrorWinsUntilCleared) {
-    FakePlatform fake;
-    Drive(fake);
-    mDisk disk(fake, 0, false), ignoring(fake, 0, true);
-    // code, parameter, what SetError returns, the parameter kept
-    const std::array<int, 4> steps[] = {
-        {0, 3, 0, 0}, {513, 4, 513, 4}, {505, 0, 513, 4}, {1, 9, 0, 0}, {506, 2, 506, 2}};
-    for (const auto& [code, parameter, returned, kept] : steps) {
-        SCOPED_TRACE(code);
-        EXPECT_EQ(std::tuple(returned, static_cast<std::uint32_t>(kept)),
-                  (std::tuple{disk.SetError(code, parameter), disk.ErrorParameter()}));
-        EXPECT_EQ(0, ignoring.SetError(code, parameter));
-    }
-}
-
 // A sector ending 55 AA with the given texts at the given offsets.
 Bytes Sector0(std::initializer_list<std::pair<std::size_t, const char*>> texts) {
     Bytes s(512, 0);
@@ -230,40 +215,6 @@ TEST(DiskTest, LayoutTakesTheExtendedFormElseTheOldOne) {
     }
 }
 
-TEST(DiskTest, DescriptionOfTheDrive) {
-    // A null instance: the disk has no entry. Null names: no such value. An
-    // identity: the platform names the drive itself; the registry is not asked.
-    struct Case {
-        const char *instance, *friendlyName, *deviceDesc, *bus, *description;
-        std::optional<DriveIdentity> identity = {};
-    } cases[] = {
-        {"USBSTOR\\Disk&Ven_Kingston\\0", "Kingston  DataTraveler  2.0 usb device", "Disk drive", "USB",
-         "Kingston DataTraveler  2.0"},
-        {"SCSI\\Disk&Ven_VMware\\4&5", nullptr, "VMware Virtual disk SCSI Disk Device", "SCSI",
-         "VMware Virtual disk"},
-        {"IDE\\Disk\\1", "A USB Device ATA Device B ATA Device C", nullptr, "IDE",
-         "A USB Device ATA Device B"},
-        {"IDE\\Disk\\1", nullptr, nullptr, "IDE", "IDE"},
-        {nullptr, nullptr, nullptr, "", ""},
-        {"IDE\\Disk\\1", "Wrong ATA Device", nullptr, "USB", "SanDisk Cruzer  Blade",
-         DriveIdentity{"USB", "SanDisk  Cruzer  Blade USB Device"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        FakePlatform fake;
-        Drive(fake).identity = c.identity;
-        const std::string key =
-            std::string("SYSTEM\\CurrentControlSet\\Enum\\") + (c.instance ? c.instance : "");
-        if (c.instance)
-            fake.SetRegistryValue("SYSTEM\\CurrentControlSet\\Services\\Disk\\Enum", "0", c.instance);
-        if (c.friendlyName) fake.SetRegistryValue(key, "FriendlyName", c.friendlyName);
-        if (c.deviceDesc) fake.SetRegistryValue(key, "DeviceDesc", c.deviceDesc);
-        mDisk disk(fake, 0, false);
-        EXPECT_EQ(std::tuple(std::string(c.bus), std::string(c.description)),
-                  std::tuple(disk.BusName(), disk.DeviceDescription()));
-    }
-}
-
 // Records what reaches the platform, to prove that refused transfers never do.
 class CountingPlatform : public FakePlatform {
 public:
@@ -281,25 +232,6 @@ public:
     std::uint32_t lastRequest = 0;
     std::int64_t lastSeek = -1;
 };
-
-TEST(SectorFileTest, OpenAccessAndEndOfFile) {
-    CountingPlatform fake;
-    fake.AddFile("C:\\a.bin", {'a'});
-    fake.AddFile("C:\\b.bin", {'b'});
-    SectorFile file(fake), created(fake);
-    std::uint8_t b[512] = {};
-    std::uint32_t got = 7;
-    ASSERT_TRUE(file.OpenRead("C:\\a.bin") && created.OpenCreate("C:\\c.bin"));
-    // Transfers the access forbids never reach the platform.
-    EXPECT_FALSE(file.WriteBytes(b, 1) || file.WriteSectors(b, 0, 1) || created.ReadBytes(b, 1) ||
-                 created.ReadSectors(b, 0, 1));
-    EXPECT_EQ(0, fake.calls);
-    EXPECT_FALSE(file.OpenRead("C:\\b.bin"));  // an open handle stays unless reopen is asked
-    EXPECT_TRUE(file.Open("C:\\b.bin", kGenericRead, kShareRead, kOpenExisting, 0, true));
-    EXPECT_TRUE(file.ReadBytes(b, 1));
-    EXPECT_FALSE(file.ReadBytes(b, 1, &got));  // the system reads 0 bytes at end of file and succeeds
-    EXPECT_EQ(std::tuple('b', 7u, 2u), std::tuple(b[0], got, fake.OpenHandleCount()));
-}
 
 TEST(SectorFileTest, ReadSectorsMovesWholeSectorsAtLbaTimes512) {
     // lba, count, bytes asked of the platform (0: nothing reaches it), success

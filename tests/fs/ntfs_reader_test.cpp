@@ -187,26 +187,6 @@ TEST(NtfsReaderTest, RefusesBootSectorsNtfsCannotHave) {
     }
 }
 
-// Where the label comes from: the system for a letter it can read, the
-// volume itself for an NTFS letter it cannot, nothing without a letter.
-TEST(NtfsReaderTest, ReadVolumeLabelAsksTheSystemFirst) {
-    const struct {
-        char letter;
-        std::uint32_t type;
-        const char* systemLabel;
-        const char* label;
-    } cases[] = {
-        {'E', 0x0B, "DATA", "DATA"}, {'E', 0x07, nullptr, "Archive"}, {'F', 0x17, nullptr, "Archive"},
-        {'E', 0x0B, nullptr, ""},    {0, 0x07, nullptr, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(1, c.letter ? c.letter : '-') + std::to_string(c.type));
-        Volume v(Record(kArchive));
-        if (c.systemLabel) v.platform.volumeLabels[std::string(1, c.letter) + ":\\"] = c.systemLabel;
-        EXPECT_EQ(ReadVolumeLabel(v.Disk(), "", c.letter, c.type, kStart, 2000), c.label);
-    }
-}
-
 // A device that refuses the record is reported in a message box, cut at a
 // character's start; a code that is 0 shows nothing.
 TEST(NtfsReaderTest, AFailedRecordReadIsShown) {

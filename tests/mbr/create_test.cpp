@@ -15,37 +15,6 @@ namespace {
 
 using Region = std::optional<std::pair<std::uint64_t, std::uint64_t>>;
 
-// The cases create.sh runs on images (an empty table, a gap between two, an
-// alignment too large for a gap or the disk, 3 TiB) are not repeated here.
-TEST(CreateTest, FreeSpaceSearch) {
-    constexpr std::uint64_t k3TiB = 3ull << 31;
-    // name, primaries, total sectors, alignment in sectors, region (first, last)
-    // clang-format off
-    const std::tuple<const char*, std::vector<Extent>, std::uint64_t, std::uint64_t, Region> cases[] = {
-        {"no sectors", {}, 0, 1, std::nullopt},
-        {"before the first, in any order", {{2048, 100}, {100, 10}}, 9000, 1, std::pair(64, 99)},
-        {"one sector apart: no room", {{63, 1000}, {1065, 100}}, 1700, 1, std::pair(1166, 1699)},
-        {"not after a partition inside another", {{63, 5000}, {100, 10}, {6000, 10}}, 6010, 1,
-         std::pair(5064, 5999)},
-        {"500 after the last: none", {{63, 1000}}, 1563, 1, std::nullopt},
-        {"501 after it", {{63, 1000}}, 1564, 1, std::pair(1064, 1563)},
-        {"begins past the last sector an entry reaches", {{63, 0xFFFFFFC0}}, k3TiB, 1, std::nullopt},
-    };
-    // clang-format on
-    for (const auto& [name, primaries, total, align, region] : cases) {
-        const auto found = FindFreeSpace(primaries, total, align);
-        EXPECT_EQ(found ? Region(std::pair(found->first, found->last)) : std::nullopt, region) << name;
-    }
-    const std::vector<Extent> two{{63, 1000}, {2048, 1000}};
-    EXPECT_EQ(LargestSizeFrom(two, 3100, 3049), 50u);
-    EXPECT_EQ(LargestSizeFrom(two, 3100, 3099), 0u);
-    EXPECT_EQ(LargestSizeFrom({}, k3TiB, 64), kLastEntrySector - 64);
-    EXPECT_TRUE(SectorInUse(two, 3100, 1063) && SectorInUse(two, 3100, 2048));
-    EXPECT_FALSE(SectorInUse(two, 3100, 1064) || SectorInUse(two, 2000, 2048));  // beyond the disk
-    EXPECT_TRUE(RangeInUse(two, 1100, 4000) && !RangeInUse(two, 1064, 2047));
-    EXPECT_EQ(AlignmentSectors(~0ull), 0u);  // the rest of the alignments are create.sh's
-}
-
 TEST(CreateTest, EntryOfAPartitionPastCylinder1023) {
     // Start 63 is 0/1/1; start + size is 1724/5/10, its cylinder kept modulo
     // 1024 (0x2BC), bits 8 and 9 at the top of the sector byte.

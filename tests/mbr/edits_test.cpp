@@ -41,41 +41,6 @@ struct Drive {
     }
 };
 
-TEST(EditsTest, SectorZeroAfterEachEdit) {
-    const EntrySpec ntfs{0, 0x07, 63, 1000}, data{0, 0x83, 1063, 1000}, fat{0, 0x0C, 2063, 900},
-        ext{0, 0x0F, kEbr, 1000}, empty{};
-    const auto as = [](EntrySpec e, std::uint8_t status, std::uint8_t type) {
-        std::tie(e.status, e.type) = std::tie(status, type);
-        return e;
-    };
-    // name, slots before, the edit, slots after, code, writes of sector 0
-    using Case = std::tuple<const char*, std::vector<EntrySpec>, std::function<int(mDisk&)>,
-                            std::vector<EntrySpec>, int, std::size_t>;
-    // Hiding all and activating a hidden partition are edits.sh's too; the
-    // writes of sector 0 are these alone.
-    // clang-format off
-    const Case cases[] = {
-        {"hide all, one that cannot be", {ntfs, data, fat, ext}, [](mDisk& d) { return HideAll(d, true); },
-         {as(ntfs, 0, 0x17), data, as(fat, 0, 0x1C), as(ext, 0, 0x1F)}, kCannotHideType, 3},
-        {"deactivate touches its own status only", {as(ntfs, 0x80, 0x07), as(fat, 0x81, 0x0C)},
-         [](mDisk& d) { return SetActive(d, 1, false); }, {ntfs, as(fat, 0x81, 0x0C)}, 0, 1},
-        // An exchange sort: equal starts are not exchanged with each other,
-        // but each may be with a third.
-        {"sorted placement, equal starts", {as(data, 0, 0x0A), as(data, 0, 0x0B), empty, ntfs},
-         [](mDisk& d) { return RebuildTable(d, true); }, {ntfs, as(data, 0, 0x0B), as(data, 0, 0x0A)}, 0, 1},
-    };
-    // clang-format on
-    for (const auto& [name, slots, edit, expected, code, writes] : cases) {
-        SCOPED_TRACE(name);
-        Drive drive(slots);
-        const test::Bytes ebr(drive.file->data.begin() + kEbr * 512,
-                              drive.file->data.begin() + (kEbr + 1) * 512);
-        EXPECT_EQ(edit(*drive.disk), code);
-        drive.Expect(expected, writes);
-        EXPECT_TRUE(std::equal(ebr.begin(), ebr.end(), drive.file->data.begin() + kEbr * 512));
-    }
-}
-
 // Every type byte but the protective one, hidden and unhidden: only the
 // hideable types take 0x10 on, only the hidden ones lose it.
 TEST(EditsTest, HideAndUnhideEveryType) {

@@ -70,28 +70,6 @@ protected:
     }
 };
 
-// Positions count the slots in use; only status 0x80 is active.
-TEST_F(PartitionListTest, PrimarySlotsAndTheirOrder) {
-    Put(0, MakeMbr({{}, {0x81, 0x07, 300, 10}, {0x80, 0x11, 100, 10}, {0, 0x87, 200, 1}}));
-    PartitionList& list = Open();
-    const Lines asRead{"P1 s1 0x07 NTFS 300+10 5120", "P2 s2 0x11 DOS 100+10 5120 A H",
-                       "P3 s3 0x87 UNKNWN 200+1 512"};
-    EXPECT_EQ(DescribeAll(list.Records()), asRead);
-    EXPECT_EQ(list.Sorted(), 0);
-    std::vector<mPart*> ascending;  // a copy: the records stay as read
-    EXPECT_EQ(list.CheckOrder(&ascending), 0);
-    EXPECT_EQ(DescribeAll(ascending), (Lines{asRead[1], asRead[2], asRead[0]}));
-    EXPECT_EQ(DescribeAll(list.Records()), asRead);
-
-    // Equal starts stay in position order and count as sorted.
-    Put(0, MakeMbr({{0, 0x07, 2048, 1}, {0, 0x83, 2048, 1}}));
-    EXPECT_EQ(Open().CheckOrder(&ascending), 1);
-    EXPECT_EQ(DescribeAll(ascending), (Lines{"P1 s0 0x07 NTFS 2048+1 512", "P2 s1 0x83 Linux 2048+1 512"}));
-
-    Put(0, MakeMbr({{0, 0x07, 2048, 1000}}, 1, false));  // no 55 AA: no table
-    EXPECT_EQ(Open().PartitionCount(2), 0);
-}
-
 // Four primaries of types 0x72 0x65 0x79 0x0D are message text ("rey\r").
 TEST_F(PartitionListTest, BootTextIsNotATable) {
     const std::pair<std::array<std::uint8_t, 4>, int> cases[] = {
@@ -102,28 +80,6 @@ TEST_F(PartitionListTest, BootTextIsNotATable) {
         EXPECT_EQ(std::tuple(list->Problem(), list->Findings()),
                   std::tuple(valid ? 0 : 513, valid ? 0u : kFindingBootText));
     }
-}
-
-// Links count from the extended start: the third EBR is at X + 3000, not
-// 3000 past the second (where a decoy lies). Starts sum in 64 bits.
-TEST_F(PartitionListTest, ExtendedPartitionNumbering) {
-    Put(0, MakeMbr({{0, 0x0F, kExtended, 4000}, {0, 0x07, 8000, 100}}));
-    PutEbr(kExtended, {0, 0x07, 63, 500}, 1000);
-    PutEbr(kExtended + 1000, {0x80, 0x06, 0xFFFFFF00u, 7}, 3000);
-    PutEbr(kExtended + 3000, {0, 0x0B, 10, 20}, 0);
-    PutEbr(kExtended + 4000, {0, 0x83, 1, 1}, 0);
-    PartitionList& list = Open();
-    EXPECT_EQ(DescribeAll(list.Records()),
-              (Lines{"P1 s0 0x0F EXTEND 2048+4000 2048000", "L1 s0 0x07 NTFS 2111+500 256000",
-                     "L2 s0 0x06 FAT16B 4294970088+7 3584 A", "L3 s0 0x0B FAT32 5058+20 10240",
-                     "P2 s1 0x07 NTFS 8000+100 51200"}));
-    EXPECT_EQ((std::array{list.PartitionCount(0), list.PartitionCount(1), list.PartitionCount(2)}),
-              (std::array{2, 3, 5}));
-    EXPECT_EQ(list.GetPartition(2, true)->start, 2111u);   // logical 1
-    EXPECT_EQ(list.GetPartition(2, false)->start, 8000u);  // primary 2
-    for (auto [number, byPosition] : {std::pair{3, false}, {0, true}, {6, true}})
-        EXPECT_EQ(list.GetPartition(number, byPosition), nullptr) << number;
-    EXPECT_EQ(list.Problem(), 0);
 }
 
 // A walk that must stop: EBRs at the extended start + offset, each with a

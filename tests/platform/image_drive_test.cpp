@@ -80,24 +80,6 @@ Bytes ExtendedImage(std::uint32_t secondLink = 500) {
     return image;
 }
 
-TEST(ComputeDriveLayout, FourEntriesPerTableInChainOrder) {
-    const ComputedLayout layout = LayoutOf(ExtendedImage(0));
-    EXPECT_FALSE(layout.gpt);
-    EXPECT_EQ(layout.answer.signature, 0xCAFEF00Du);
-    // Each entry's type, start and length in sectors, number, hidden sectors, boot flag and style;
-    // logicals count from their EBR, links from the extended start.
-    std::vector<std::vector<std::int64_t>> rows;
-    for (const LayoutEntry& e : layout.answer.entries)
-        rows.push_back({e.partitionType, e.startingOffset / 512, e.partitionLength / 512, e.partitionNumber,
-                        e.hiddenSectors, e.bootIndicator, e.styleMbr});
-    const std::vector<std::vector<std::int64_t>> expected = {
-        {0x06, 63, 900, 1, 63, 0, 1},  {0, 0, 0, 0, 0, 0, 1},          {0x0F, 1000, 2000, 0, 1000, 0, 1},
-        {0, 0, 0, 0, 0, 0, 1},         {0x07, 1063, 400, 2, 63, 0, 1}, {0x05, 1500, 600, 0, 500, 0, 1},
-        {0, 0, 0, 0, 0, 0, 1},         {0, 0, 0, 0, 0, 0, 1},          {0x83, 1548, 300, 3, 48, 1, 1},
-        {0x05, 1000, 100, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 0, 1},          {0, 0, 0, 0, 0, 0, 1}};
-    EXPECT_EQ(rows, expected);
-}
-
 TEST(ComputeDriveLayout, BrokenChainsEndAndDisksWithoutAnMbr) {
     Bytes unsigned_ = ExtendedImage(), unreadable = ExtendedImage();
     unsigned_[1500 * 512 + 511] = 0;

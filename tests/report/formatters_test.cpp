@@ -29,24 +29,6 @@ TEST(ShortSizeTest, RulesAndRoundingAtEachThreshold) {
     for (const auto& [bytes, expected] : cases) EXPECT_EQ(ShortSize(bytes, "keep"), expected) << bytes;
 }
 
-// Digits that do not fit drop from the left; the field holds 24 characters;
-// counts of zero or below give nothing.
-TEST(GroupedNumberTest, RightAlignedInWidthLessOne) {
-    const std::tuple<std::uint32_t, int, const char*> cases[] = {
-        {0, 14, "            0"},
-        {1000, 14, "        1,000"},
-        {4294967295u, 15, " 4,294,967,295"},
-        {1234567, 6, "4,567"},
-        {1234567, 1, ""},
-        {1234567, -3, ""},
-        {5, 40, "                       5"},
-    };
-    for (const auto& [value, width, expected] : cases)
-        EXPECT_EQ(GroupedNumber(value, width), expected) << value << " " << width;
-    EXPECT_EQ(RepeatChar('x', -2), "");
-    EXPECT_EQ(RepeatText("ab", -1), "");
-}
-
 // 1023 bytes already count in the next unit; decimals 0xFFFFFFFF keep the
 // six of the scratch text; past the largest unit the size stays in PB.
 TEST(FormatSizeTest, UnitStepsTablesAndModes) {

@@ -67,7 +67,6 @@ FakeFile* FakePlatform::DriveOf(FileId id) {
 FileId FakePlatform::OpenFile(const std::string& path, std::uint32_t access, std::uint32_t,
                               std::uint32_t disposition, std::uint32_t) {
     FakeFile* file = FindFile(path);
-    if (file && file->failOpen) return kNoFile;
     if (file && file->readOnly && (access & kGenericWrite)) return kNoFile;
     if (!file) {
         if (disposition != kCreateAlways && disposition != kOpenAlways) return kNoFile;
@@ -237,7 +236,7 @@ std::optional<std::string> FakePlatform::GetEnv(const std::string& name) {
 
 std::optional<std::string> FakePlatform::ReadTextFile(const std::string& path) {
     FakeFile* f = FindFile(path);
-    if (!f || f->failOpen) return std::nullopt;
+    if (!f) return std::nullopt;
     return std::string(f->data.begin(), f->data.end());
 }
 

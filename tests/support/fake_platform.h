@@ -34,7 +34,6 @@ struct FakeFile {
     // A write touching one of these offsets is torn there: the bytes before
     // it reach the file, then the write fails.
     std::set<std::uint64_t> tearWriteAt;
-    bool failOpen = false;
     bool readOnly = false;
     int flushCount = 0;  // FlushFile calls on any handle of this file
 };
@@ -89,7 +88,6 @@ public:
     std::uint32_t codePage = 437;
     OsVersion version{true, 2, 10, 0, true};
     Elevation elevation{true, true};
-    bool shutdownSucceeds = true;
     std::vector<std::uint32_t> shutdownCalls;
     std::optional<std::string> failNumberFormat;  // the error text when set
     int keysRead = 0;
@@ -154,7 +152,7 @@ public:
     Elevation GetElevation() override { return elevation; }
     bool ShutdownSystem(std::uint32_t flags) override {
         shutdownCalls.push_back(flags);
-        return shutdownSucceeds;
+        return true;
     }
     std::string ProgramFolder() override { return programFolder; }
     std::optional<std::string> TempFolder() override { return tempFolder; }

@@ -203,41 +203,6 @@ TEST(VmdkTest, SparseGrainsAreMappedAndAllocatedInBothTables) {
     EXPECT_FALSE(device.WriteSectors(data.data(), 2047, 2));
 }
 
-// A disk of two flat extents, the second at an offset in its file: a
-// transfer across their boundary; the disk object selects it in place of
-// the drive and returns to the drive. A locked file is refused. (A missing
-// or raw file is vdisk.sh's.)
-TEST(VmdkTest, ExtentsInTurnAndTheSelection) {
-    FakePlatform fake;
-    FakeFile& drive = fake.AddDrive(0, 100);
-    PutSector(drive.data, 0, test::MakeMbr({{0, 0x07, 1, 99}}));
-    fake.AddFile(
-        "C:\\vm\\d.vmdk",
-        Text(Descriptor("twoGbMaxExtentFlat", "RW 64 FLAT \"d-f001.vmdk\" 0\nRW 64 FLAT \"d-f002.vmdk\" 2\n",
-                        kGeometry + "ddb.adapterType = \"ide\"")));
-    FakeFile& one = fake.AddFile("C:\\vm\\d-f001.vmdk", Bytes(64 * 512));
-    FakeFile& two = fake.AddFile("C:\\vm\\d-f002.vmdk", Bytes(66 * 512));
-    PutSector(one.data, 0, test::MakeMbr({{0x80, 0x0C, 8, 100}}, 0x0BADCAFE));
-    mDisk disk(fake, 0, false, {}, OpenVmdk);
-    fake.AddFile("C:\\vm\\locked.vmdk").failOpen = true;
-    EXPECT_EQ(569, disk.UseVirtual("C:\\vm\\locked.vmdk"));
-    disk.SetError(1, 0);
-    ASSERT_EQ(0, disk.UseVirtual("C:\\vm\\d.vmdk"));
-    EXPECT_EQ(std::tuple(true, 128ull, 2u, 0x0C, std::string("IDE"),
-                         std::string("VMware Pre-allocated 2GB Flat Disk File")),
-              std::tuple(disk.IsVirtual(), disk.TotalSectors(), disk.Geometry().cylinders,
-                         static_cast<int>(disk.Sector0()[450]), disk.BusName(), disk.DeviceDescription()));
-    const Bytes data(3 * 512, 0x5A);
-    EXPECT_EQ(0, disk.WriteSectors(data.data(), 63, 3));
-    Bytes wantOne = one.data, wantTwo(66 * 512, 0);
-    std::fill_n(wantOne.begin() + 63 * 512, 512, 0x5A);
-    std::fill_n(wantTwo.begin() + 2 * 512, 1024, 0x5A);
-    EXPECT_EQ("", test::DiffSectors(wantOne, one.data, 63, 1));
-    EXPECT_EQ("", test::DiffSectors(wantTwo, two.data, 0, 6));
-    EXPECT_EQ(0, disk.Use(0));
-    EXPECT_EQ(std::tuple(false, 0x07), std::tuple(disk.IsVirtual(), static_cast<int>(disk.Sector0()[450])));
-}
-
 // More extents than files kept open: a file is opened again when it is
 // needed, and one closed after a write was flushed first, once.
 TEST(VmdkTest, ManyExtentsFewOpenFiles) {
