@@ -8,8 +8,11 @@
 
 namespace partam {
 
+std::uint32_t MaxGptBackupSectors() { return 2 + GptEntrySectors(kMaxGptEntries); }
+
 std::uint32_t GptBackupSectors(GptDisk& gpt) {
-    return static_cast<std::uint32_t>(gpt.EntryArrayLba()) + gpt.EntrySectors();
+    const std::uint64_t sectors = gpt.EntryArrayLba() + gpt.EntrySectors();
+    return sectors <= MaxGptBackupSectors() ? static_cast<std::uint32_t>(sectors) : 0;
 }
 
 int RestoreGpt(mDisk& disk, GptDisk& gpt, const std::string& path) {
@@ -22,7 +25,7 @@ int RestoreGpt(mDisk& disk, GptDisk& gpt, const std::string& path) {
     // A GPT backup is the protective MBR, the header and the entry array: a
     // count beyond what the largest entry array needs is no GPT backup.
     const std::uint64_t count = DecodeBackupHeader(head).countField;
-    if (count < 2 || count > 2 + GptEntrySectors(kMaxGptEntries)) return gpt.SetError(kGptFileReadFailed);
+    if (count < 2 || count > MaxGptBackupSectors()) return gpt.SetError(kGptFileReadFailed);
     std::vector<std::uint8_t> data(static_cast<std::size_t>(count) * kSectorSize);
     if (!file.ReadSectors(data.data(), 1, static_cast<std::uint32_t>(count)))
         return gpt.SetError(kGptFileReadFailed);
@@ -33,7 +36,7 @@ int RestoreGpt(mDisk& disk, GptDisk& gpt, const std::string& path) {
     // numbers must fit this disk.
     const std::uint64_t lba = LoadLe64(&header[72]);
     const std::uint32_t sectors = GptEntrySectors(LoadLe32(&header[80]));
-    if (!GptHeaderUsable(header, disk.TotalSectors()) || lba + sectors > count)
+    if (!GptHeaderUsable(header, disk.TotalSectors()) || lba > count || sectors > count - lba)
         return gpt.SetError(kInvalidEfiDisk);
     const std::vector<std::uint8_t> entries(
         data.begin() + static_cast<std::ptrdiff_t>(lba * kSectorSize),

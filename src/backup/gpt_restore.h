@@ -15,7 +15,12 @@ namespace partam {
 // the GPT's error state.
 int RestoreGpt(mDisk& disk, GptDisk& gpt, const std::string& path);
 
-// The sectors /save=gpt saves: from sector 0 to the end of the entry array.
+// The sectors /save=gpt saves: from sector 0 to the end of the entry array;
+// 0 when that is more than MaxGptBackupSectors.
 std::uint32_t GptBackupSectors(GptDisk& gpt);
+// The most sectors a GPT backup holds: the protective MBR, the header and
+// the largest entry array right after it. A GPT whose array lies further on
+// is not saved, since no restore would take the file.
+std::uint32_t MaxGptBackupSectors();
 
 }  // namespace partam

@@ -71,9 +71,10 @@ int RebuildTableFromLayout(mDisk& disk) {
         }
     }
     SetBootSignature(sector);
-    disk.WriteSector0(sector);
+    // A sector 0 that was not written is never reported as rebuilt.
+    const int code = disk.WriteSector0(sector);
     disk.Reload(false);
-    return disk.GetError();
+    return code != 0 ? code : disk.GetError();
 }
 
 }  // namespace partam

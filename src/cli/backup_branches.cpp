@@ -86,12 +86,14 @@ void SaveBranch(RunContext& run) {
                 RecordResult(run, CommandId::Save, kNotGptDisk);
                 return;
             }
-            // A GPT that could not be read whole is not saved as if it were.
-            if (!gpt->Usable()) {
+            // A GPT that could not be read whole is not saved as if it were,
+            // nor one whose backup no restore would take.
+            const std::uint32_t sectors = gpt->Usable() ? GptBackupSectors(*gpt) : 0;
+            if (sectors == 0) {
                 RecordResult(run, CommandId::Save, gpt->Error() != 0 ? gpt->Error() : kInvalidEfiDisk);
                 return;
             }
-            SmallSave(disk, *path, 0, GptBackupSectors(*gpt), HeaderKind(o, BackupKind::Gpt), ignore);
+            SmallSave(disk, *path, 0, sectors, HeaderKind(o, BackupKind::Gpt), ignore);
             break;
         }
         case AreaKind::Vbr:

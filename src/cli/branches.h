@@ -17,7 +17,8 @@ void SaveBranch(RunContext& run);
 void RestoreBranch(RunContext& run);
 void ShowBranch(RunContext& run);
 // /repair=: mode 1 and 2 write a boot code image into sector 0 and keep its
-// table and signature; mode 3 is not built yet; anything else is 117.
+// table and signature; mode 3 rebuilds the table from the system's view of
+// the disk; anything else is 117.
 void RepairBranch(RunContext& run);
 // /flashmbr changes nothing; it passes on the disk object's error state.
 void FlashMbrBranch(RunContext& run);

@@ -149,22 +149,27 @@ int GptDisk::WriteTable(mDisk& disk, const Sector& primaryIn, const std::vector<
     const std::uint32_t sectors = SectorsFor(count);
     const std::uint64_t alternate = LoadLe64(&primary[kAlternateLbaOffset]);
     const std::uint64_t total = disk.TotalSectors();
-    // The backup array lies just before the backup header, at the disk's end.
+    const std::uint64_t entryLba = LoadLe64(&primary[kEntryLbaOffset]);
+    // The backup array lies just before the backup header, at the disk's end;
+    // the primary array lies after the primary header and clear of it.
     if (entries.size() < std::size_t{sectors} * kSectorSize || alternate <= sectors ||
-        (total != 0 && alternate >= total))
+        (total != 0 && alternate >= total) || entryLba < 2 || entryLba > alternate - sectors ||
+        sectors > alternate - sectors - entryLba)
         return SetError(kGptSaveFailed);
+    // The primary header is sector 1, whatever the header given says of
+    // itself: a damaged field must not send it over another sector.
+    StoreLe64(&primary[kCurrentLbaOffset], 1);
     StoreLe32(&primary[kEntriesCrcOffset], Crc32(entries.data(), std::size_t{count} * kGptEntrySize));
     Sector backup = primary;
     StoreLe64(&backup[kCurrentLbaOffset], alternate);
-    StoreLe64(&backup[kAlternateLbaOffset], LoadLe64(&primary[kCurrentLbaOffset]));
+    StoreLe64(&backup[kAlternateLbaOffset], 1);
     StoreLe64(&backup[kEntryLbaOffset], alternate - sectors);
     SealGptHeader(primary);
     SealGptHeader(backup);
-    const bool written =
-        disk.WriteSectors(entries.data(), alternate - sectors, sectors) == 0 &&
-        disk.WriteSectors(backup.data(), alternate, 1) == 0 &&
-        disk.WriteSectors(entries.data(), LoadLe64(&primary[kEntryLbaOffset]), sectors) == 0 &&
-        disk.WriteSectors(primary.data(), LoadLe64(&primary[kCurrentLbaOffset]), 1) == 0;
+    const bool written = disk.WriteSectors(entries.data(), alternate - sectors, sectors) == 0 &&
+                         disk.WriteSectors(backup.data(), alternate, 1) == 0 &&
+                         disk.WriteSectors(entries.data(), entryLba, sectors) == 0 &&
+                         disk.WriteSectors(primary.data(), 1, 1) == 0;
     if (!written) return SetError(kGptSaveFailed);
     primary_ = primary;
     backup_ = backup;

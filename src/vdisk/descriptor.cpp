@@ -36,14 +36,17 @@ std::optional<std::uint64_t> ReadCount(std::string_view s) {
     std::uint64_t value = 0;
     for (char c : s) {
         if (c < '0' || c > '9') return std::nullopt;
-        value = std::min<std::uint64_t>(value * 10 + static_cast<unsigned>(c - '0'), std::uint64_t{1} << 62);
+        constexpr std::uint64_t kCap = std::uint64_t{1} << 62;
+        const unsigned digit = static_cast<unsigned>(c - '0');
+        value = value > (kCap - digit) / 10 ? kCap : value * 10 + digit;
     }
     return value;
 }
 
 // A value without the double quotes around it, when it has them.
 std::string_view Unquote(std::string_view value) {
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') return value.substr(1, value.size() - 2);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        return value.substr(1, value.size() - 2);
     return value;
 }
 
@@ -95,9 +98,7 @@ std::uint64_t VmdkDescriptor::TotalSectors() const {
     return total;
 }
 
-bool VmdkDescriptor::HasParent() const {
-    return parentCid && !EqualsNoCase(*parentCid, "ffffffff");
-}
+bool VmdkDescriptor::HasParent() const { return parentCid && !EqualsNoCase(*parentCid, "ffffffff"); }
 
 bool DescriptorParser::Feed(std::string_view piece) {
     if (ended_) return false;
@@ -116,8 +117,10 @@ bool DescriptorParser::Feed(std::string_view piece) {
         else
             overlong_ = true;
         if (eol == std::string_view::npos) break;
-        if (overlong_) Refuse(kVdiskUnknownFormat);
-        else Line(pending_);
+        if (overlong_)
+            Refuse(kVdiskUnknownFormat);
+        else
+            Line(pending_);
         pending_.clear();
         overlong_ = false;
         piece.remove_prefix(eol + 1);
@@ -126,8 +129,10 @@ bool DescriptorParser::Feed(std::string_view piece) {
 }
 
 VmdkDescriptor DescriptorParser::Finish() {
-    if (overlong_) Refuse(kVdiskUnknownFormat);
-    else if (!pending_.empty()) Line(pending_);
+    if (overlong_)
+        Refuse(kVdiskUnknownFormat);
+    else if (!pending_.empty())
+        Line(pending_);
     pending_.clear();
     overlong_ = false;
     ended_ = true;
@@ -146,8 +151,8 @@ void DescriptorParser::Line(std::string_view raw) {
     if (const auto access = AccessOf(NextWord(rest))) {
         const auto extent = ReadExtent(*access, rest);
         if (!extent) return Refuse(kVdiskUnknownFormat);
-        if (extent->sectors == 0 || extent->sectors > kMaxExtentSectors || extent->offset > kMaxExtentSectors ||
-            d_.extents.size() >= kMaxExtents)
+        if (extent->sectors == 0 || extent->sectors > kMaxExtentSectors ||
+            extent->offset > kMaxExtentSectors || d_.extents.size() >= kMaxExtents)
             return Refuse(kVdiskNoParameters);
         d_.extents.push_back(*extent);
         return;
@@ -163,12 +168,18 @@ void DescriptorParser::Line(std::string_view raw) {
     auto takeCount = [&](std::optional<std::uint64_t>& field) {
         if (!field) field = ReadCount(value).value_or(0);
     };
-    if (EqualsNoCase(key, "createType")) take(d_.createType);
-    else if (EqualsNoCase(key, "parentCID")) take(d_.parentCid);
-    else if (EqualsNoCase(key, "ddb.adapterType")) take(d_.adapterType);
-    else if (EqualsNoCase(key, "ddb.geometry.cylinders")) takeCount(cylinders_);
-    else if (EqualsNoCase(key, "ddb.geometry.heads")) takeCount(heads_);
-    else if (EqualsNoCase(key, "ddb.geometry.sectors")) takeCount(sectors_);
+    if (EqualsNoCase(key, "createType"))
+        take(d_.createType);
+    else if (EqualsNoCase(key, "parentCID"))
+        take(d_.parentCid);
+    else if (EqualsNoCase(key, "ddb.adapterType"))
+        take(d_.adapterType);
+    else if (EqualsNoCase(key, "ddb.geometry.cylinders"))
+        takeCount(cylinders_);
+    else if (EqualsNoCase(key, "ddb.geometry.heads"))
+        takeCount(heads_);
+    else if (EqualsNoCase(key, "ddb.geometry.sectors"))
+        takeCount(sectors_);
 }
 
 // The geometry counts only whole: three values, none 0 and none wider than

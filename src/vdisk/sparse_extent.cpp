@@ -23,7 +23,8 @@ int CheckSparseHeader(const SparseHeader& h, std::uint64_t sectors, std::uint64_
     const std::uint64_t grain = h.GrainSize();
     const std::uint32_t entries = h.EntriesPerTable();
     if (!IsPowerOfTwo(grain) || grain > kMaxGrainSectors) return kVdiskUnknownFormat;
-    if (entries == 0 || entries % kEntriesPerSector != 0 || entries > kMaxTableEntries) return kVdiskUnknownFormat;
+    if (entries == 0 || entries % kEntriesPerSector != 0 || entries > kMaxTableEntries)
+        return kVdiskUnknownFormat;
     if (h.Capacity() != sectors) return kVdiskNoParameters;
     // Capacity is bounded by the descriptor's bound on an extent, so the
     // quotient is exact and cannot overflow.
@@ -33,7 +34,13 @@ int CheckSparseHeader(const SparseHeader& h, std::uint64_t sectors, std::uint64_
     if (!Inside(h.Directory(), layout.directorySectors, fileSectors)) return kVdiskUnknownFormat;
     if (h.HasRedundantTables() && !Inside(h.RedundantDirectory(), layout.directorySectors, fileSectors))
         return kVdiskUnknownFormat;
-    if (h.Overhead() > fileSectors) return kVdiskUnknownFormat;
+    // Grains lie past the overhead: a grain table entry below it is refused,
+    // so the overhead must cover both directories, or a damaged entry could
+    // send a grain's data over one of them.
+    if (h.Overhead() > fileSectors || h.Overhead() < h.Directory() + layout.directorySectors)
+        return kVdiskUnknownFormat;
+    if (h.HasRedundantTables() && h.Overhead() < h.RedundantDirectory() + layout.directorySectors)
+        return kVdiskUnknownFormat;
     return 0;
 }
 

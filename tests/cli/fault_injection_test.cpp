@@ -140,6 +140,7 @@ TEST(FaultInjectionTest, EveryReadAndWriteOfEveryCommandFails) {
         "/status=5",
         "/volumeid=read",
         "/repair=xp",
+        "/repair=pt /ignore",
         "/writeini=C:\\r.ini",
         "/info",
         "/bootmenu",

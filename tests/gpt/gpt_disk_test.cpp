@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "base/endian.h"
+#include "disk/disk.h"
 #include "gpt/gpt_types.h"
+#include "support/fake_platform.h"
 #include "support/images.h"
 
 namespace partam {
@@ -73,6 +75,45 @@ TEST(GptDiskTest, HostileHeaders) {
     Image noHeader({});
     std::memset(noHeader.At(1), 0, 8);
     EXPECT_EQ(std::tuple(noHeader.Read()->Error(), noHeader.Read()->HeaderFound()), std::tuple(200, false));
+}
+
+// A header handed to a write says where it lies itself, and where its
+// entries lie: the primary header still goes to sector 1, and an entry array
+// that would reach into the backup's is refused before anything is written.
+TEST(GptDiskTest, WritesKeepTheirPlaces) {
+    const struct {
+        const char* what;
+        std::uint64_t currentLba, entryLba;
+        int code;
+    } cases[] = {
+        {"a header that says it lies at 50", 50, 2, 0},
+        {"entries over the backup array", 1, kSectors - 34, 202},
+        {"entries over the protective MBR", 1, 0, 202},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakePlatform platform;
+        platform.AddDrive(0, kSectors).data = test::MakeGpt(kSectors, {{test::kBasicDataType, 34, 99}});
+        const Bytes before = platform.FindFile(DrivePath(0))->data;
+        mDisk disk(platform, 0, false,
+                   TableReaders{{}, [](const TableSource& source) -> std::unique_ptr<PartitionTable> {
+                                    return ReadGpt(source);
+                                }});
+        ASSERT_TRUE(disk.IsGpt() && disk.Table());
+        Sector header{};
+        std::memcpy(header.data(), &before[512], 512);
+        StoreLe64(&header[24], c.currentLba);
+        StoreLe64(&header[72], c.entryLba);
+        const std::vector<std::uint8_t> entries(before.begin() + 2 * 512, before.begin() + 34 * 512);
+        EXPECT_EQ(disk.Table()->Gpt()->WriteTable(disk, header, entries), c.code);
+        const Bytes& after = platform.FindFile(DrivePath(0))->data;
+        EXPECT_TRUE(
+            std::equal(before.begin() + 50 * 512, before.begin() + 51 * 512, after.begin() + 50 * 512));
+        EXPECT_EQ(LoadLe64(&after[512 + 24]), 1u);
+        if (c.code != 0) {
+            EXPECT_TRUE(after == before);
+        }
+    }
 }
 
 }  // namespace

@@ -136,6 +136,9 @@ TEST(VmdkTest, DescriptorsAndTheirRefusals) {
         {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicSparse", "RW 4096 SPARSE \"s.vmdk\"\n", "")), No(568)},
         {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicFlat", "RW 4096 FLAT d-flat.vmdk\n", "")), No(567)},
         {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicSparse", "RW 2048 SPARSE \"bad.vmdk\"\n", "")), No(567)},
+        {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicSparse", "RW 2048 SPARSE \"low.vmdk\"\n", "")), No(567)},
+        {"C:\\vm\\d.vmdk", Text(Descriptor("monolithicFlat", "RW 18446744073709555712 FLAT \"d-flat.vmdk\" 0\n", "")),
+         No(568)},
         {"C:\\vm\\d.vmdk", Text(Descriptor("twoGbMaxExtentSparse", "RW 2048 SPARSE \"s.vmdk\"\nRW 2048 SPARSE \"S.vmdk\"\n", "")),
          No(567)},
         // clang-format on
@@ -151,6 +154,9 @@ TEST(VmdkTest, DescriptorsAndTheirRefusals) {
         Bytes bad = Sparse({});
         bad[20] = 3;  // a grain of 3 sectors
         fake.AddFile("C:\\vm\\bad.vmdk", bad);
+        Bytes low = Sparse({});
+        StoreLe64(&low[64], 1);  // grains from sector 1, over the directories
+        fake.AddFile("C:\\vm\\low.vmdk", low);
         const Opened got = Open(fake, c.path);
         EXPECT_EQ(
             std::tie(c.want.code, c.want.interfaceText, c.want.description, c.want.sectors, c.want.cylinders),
