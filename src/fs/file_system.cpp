@@ -64,11 +64,13 @@ FileSystemCode RecognizeFileSystem(mDisk& disk, std::uint64_t start, std::string
 }
 
 std::string VolumeIdText(mDisk& disk, std::uint64_t start) {
-    std::string name;
-    const std::size_t at = SerialOffset(RecognizeFileSystem(disk, start, name));
-    Sector boot{};
-    if (at == 0 || disk.ReadSectors(boot.data(), start, 1) != 0) return std::string();
-    return Format("%02X%02X-%02X%02X", boot[at + 3], boot[at + 2], boot[at + 1], boot[at]);
+    // The serial lies in the boot sector, the first of the sectors read to
+    // recognise the filesystem.
+    std::array<std::uint8_t, kRecognitionSectors * kSectorSize> bytes{};
+    if (disk.ReadSectors(bytes.data(), start, kRecognitionSectors) != 0) return std::string();
+    const std::size_t at = SerialOffset(RecognizeBytes(bytes));
+    if (at == 0) return std::string();
+    return Format("%02X%02X-%02X%02X", bytes[at + 3], bytes[at + 2], bytes[at + 1], bytes[at]);
 }
 
 }  // namespace partam

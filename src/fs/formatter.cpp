@@ -60,11 +60,11 @@ void Formatter::OnEvent(std::uint32_t event, void* argument) {
             if (!argument) return;
             progressSeen_ = true;
             inProgress_ = true;
-            percent_ = *static_cast<const std::uint32_t*>(argument);
-            statusText_ = Format("%u", percent_);
+            const std::uint32_t percent = *static_cast<const std::uint32_t*>(argument);
+            statusText_ = Format("%u", percent);
             // The carriage return without a line feed lets the next figure
             // take this one's place on the console line.
-            platform_.Write(Format("%u percent completed.\r", percent_));
+            platform_.Write(Format("%u percent completed.\r", percent));
             return;
         }
         case kFormatDone:
@@ -89,7 +89,6 @@ void Formatter::OnEvent(std::uint32_t event, void* argument) {
 
 bool FormatDrive(Formatter& formatter, mDisk& disk, FormatFileSystem fileSystem, const FormatTarget& target,
                  const std::string& label, std::uint32_t clusterCode) {
-    formatter.state_ = Formatter::State::Loading;
     formatter.progressSeen_ = false;
     formatter.success_ = false;
     formatter.refused_ = false;
@@ -124,17 +123,14 @@ bool FormatDrive(Formatter& formatter, mDisk& disk, FormatFileSystem fileSystem,
     switch (start) {
         case FormatStart::NotLoaded:
             formatter.statusText_ = kNoEngineText;
-            formatter.state_ = Formatter::State::Unavailable;
             return false;
         case FormatStart::NoVolume:
             formatter.statusText_ = kNoVolumeText;
             formatter.refused_ = true;
-            formatter.state_ = Formatter::State::Ready;
             return false;
         case FormatStart::Ran:
             break;
     }
-    formatter.state_ = Formatter::State::Ready;
     return formatter.success_;
 }
 

@@ -31,20 +31,16 @@ struct FormatTarget {
 // it reaches, until that formatter is destroyed: one format at a time.
 class Formatter {
 public:
-    enum class State : std::uint32_t { Unavailable = 0, Ready = 1, Loading = 2 };
-
     explicit Formatter(Platform& platform);
     ~Formatter();
     Formatter(const Formatter&) = delete;
     Formatter& operator=(const Formatter&) = delete;
 
-    State GetState() const { return state_; }
     bool ProgressSeen() const { return progressSeen_; }
     bool InProgress() const { return inProgress_; }
     bool Success() const { return success_; }
     // The system had no volume for the partition: nothing was handed over.
     bool Refused() const { return refused_; }
-    std::uint32_t Percent() const { return percent_; }
     // What the last notable event said; the percentage while it formats.
     const std::string& StatusText() const { return statusText_; }
 
@@ -59,12 +55,10 @@ private:
     void OnEvent(std::uint32_t event, void* argument);
 
     Platform& platform_;
-    State state_ = State::Loading;
     bool progressSeen_ = false;
     bool inProgress_ = false;
     bool success_ = false;
     bool refused_ = false;
-    std::uint32_t percent_ = 0;
     std::string statusText_;
 };
 

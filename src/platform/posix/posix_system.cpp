@@ -142,7 +142,14 @@ std::optional<std::string> PosixPlatform::ReadTextFile(const std::string& path) 
     return ReadSmallFile(path, kMaxTextFile);
 }
 
-void PosixPlatform::Write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+// A progress figure ends with a carriage return, not a line feed, which a
+// terminal's line buffer would hold back: on a terminal, text without a line
+// feed goes out at once.
+void PosixPlatform::Write(std::string_view text) {
+    static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (terminal && text.find('\n') == std::string_view::npos) std::fflush(stdout);
+}
 
 int PosixPlatform::ReadKey(bool echo) {
     std::fflush(stdout);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -20,15 +21,11 @@ std::string PosixPlatform::SystemErrorText(std::uint32_t code) {
     return std::strerror(static_cast<int>(code));
 }
 
-// No window to show it in: the message goes where the program's warnings go.
+// No window to show it in: the message goes where the program's warnings
+// go, after what the listing printed so far.
 void PosixPlatform::ShowMessageBox(const std::string& text) {
-    const std::string line = text + "\n";
-    std::size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
-        if (n <= 0 && errno != EINTR) return;
-        if (n > 0) done += static_cast<std::size_t>(n);
-    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 std::uint32_t PosixPlatform::RandomNumber() {

@@ -162,10 +162,6 @@ std::string Win32Platform::ProgramFolder() {
     return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
-// The value is read as UTF-16 and converted to the active code page here,
-// as GetEnvironmentVariableA would do: wine's GetEnvironmentVariableA counts
-// the value in UTF-16 units rather than bytes, and so cuts short any value
-// whose ANSI form is longer (under UTF-8, every name outside ASCII).
 std::optional<std::string> Win32Platform::TempFolder() {
     char path[MAX_PATH + 2] = {};
     const DWORD n = GetTempPathA(sizeof path, path);
@@ -173,6 +169,10 @@ std::optional<std::string> Win32Platform::TempFolder() {
     return std::string(path, n);
 }
 
+// The value is read as UTF-16 and converted to the active code page here,
+// as GetEnvironmentVariableA would do: wine's GetEnvironmentVariableA counts
+// the value in UTF-16 units rather than bytes, and so cuts short any value
+// whose ANSI form is longer (under UTF-8, every name outside ASCII).
 std::optional<std::string> Win32Platform::GetEnv(const std::string& name) {
     std::wstring wideName(name.size(), L'\0');
     const int nameLength = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()),
@@ -252,14 +252,15 @@ bool Win32Platform::SaveCursorPosition() {
 
 bool Win32Platform::RestoreCursorPosition() {
     std::fflush(stdout);
-    return SetConsoleCursorPosition(GetStdHandle(STD_OUTPUT_HANDLE), COORD{savedCursorX_, savedCursorY_}) != 0;
+    return SetConsoleCursorPosition(GetStdHandle(STD_OUTPUT_HANDLE), COORD{savedCursorX_, savedCursorY_}) !=
+           0;
 }
 
 SystemTime Win32Platform::UtcTime() {
     SYSTEMTIME now{};
     GetSystemTime(&now);
-    return SystemTime{now.wYear, now.wMonth, now.wDayOfWeek, now.wDay,
-                      now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+    return SystemTime{now.wYear, now.wMonth,  now.wDayOfWeek, now.wDay,
+                      now.wHour, now.wMinute, now.wSecond,    now.wMilliseconds};
 }
 
 // The name is asked for with room for maxLength characters; a longer name
