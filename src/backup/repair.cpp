@@ -50,7 +50,7 @@ bool Listed(PartitionList& list, const mPart& record) {
 }  // namespace
 
 int RebuildTableFromLayout(mDisk& disk) {
-    PartitionList* list = disk.Table() ? disk.Table()->Mbr() : nullptr;
+    PartitionList* list = disk.Mbr();
     if (disk.TableValid() || !list) return disk.GetError();
     Sector sector = disk.Sector0();
     ClearPartitionTable(sector);

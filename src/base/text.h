@@ -20,6 +20,10 @@ char ToUpperAscii(char c);
 char ToLowerAscii(char c);
 std::string ToUpperAscii(std::string_view text);
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// Whether the text begins with a decimal digit, as a number typed does.
+inline bool StartsWithDigit(std::string_view text) {
+    return !text.empty() && text[0] >= '0' && text[0] <= '9';
+}
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
 // Leading blanks, an optional sign and the leading decimal digits; 0 without

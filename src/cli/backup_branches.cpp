@@ -30,9 +30,6 @@ void MissingParameter(RunContext& run, CommandId command, const std::string& nam
     RecordResult(run, command, kMissingParameter);
 }
 
-// The GPT of a GPT disk; nothing on any other.
-GptDisk* GptOf(mDisk& disk) { return disk.IsGpt() && disk.Table() ? disk.Table()->Gpt() : nullptr; }
-
 BackupKind HeaderKind(const RunOptions& o, BackupKind kind) { return o.noHeader ? BackupKind::None : kind; }
 
 // The sectors /range= names for a save: a to b, both on the disk, a at most
@@ -81,7 +78,7 @@ void SaveBranch(RunContext& run) {
             SmallSave(disk, *path, 0, 63, HeaderKind(o, BackupKind::Head), ignore);
             break;
         case AreaKind::Gpt: {
-            GptDisk* gpt = GptOf(disk);
+            GptDisk* gpt = disk.Gpt();
             if (!gpt) {
                 RecordResult(run, CommandId::Save, kNotGptDisk);
                 return;
@@ -143,7 +140,7 @@ void RestoreBranch(RunContext& run) {
         case AreaKind::Disk:
             break;
         case AreaKind::Gpt: {
-            GptDisk* gpt = GptOf(disk);
+            GptDisk* gpt = disk.Gpt();
             if (!gpt) {
                 RecordResult(run, CommandId::Restore, kNotGptDisk);
                 return;

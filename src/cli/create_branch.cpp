@@ -12,8 +12,6 @@ namespace partam {
 
 namespace {
 
-bool StartsWithDigit(const std::string& text) { return !text.empty() && text[0] >= '0' && text[0] <= '9'; }
-
 // A number read from the command line; ReadDecimal saturates rather than
 // wraps, so a huge one stays huge and is refused as too large.
 std::uint64_t Number(const std::string& text) { return static_cast<std::uint64_t>(ReadDecimal(text)); }

@@ -27,14 +27,11 @@ mDisk* TableDisk(RunContext& run) {
     return &disk;
 }
 
-PartitionList* MbrList(mDisk& disk) { return disk.Table() ? disk.Table()->Mbr() : nullptr; }
-GptDisk* GptOf(mDisk& disk) { return disk.IsGpt() && disk.Table() ? disk.Table()->Gpt() : nullptr; }
-
 // Deletes partition `number` of the selected disk's table, or all of them
 // (number -1): MBR entries, or GPT entries on a GPT disk. The GPT's own
 // error, when it has one, is the result.
 int Delete(mDisk& disk, int number) {
-    if (GptDisk* gpt = GptOf(disk)) {
+    if (GptDisk* gpt = disk.Gpt()) {
         const int code = number == kAllParts ? gpt->DeleteAll(disk) : gpt->DeleteEntry(disk, number);
         return code != 0 ? code : disk.GetError();
     }
@@ -133,7 +130,7 @@ void DeleteBranch(RunContext& run) {
 
 void SortBranch(RunContext& run) {
     if (mDisk* disk = TableDisk(run)) {
-        const PartitionList* list = MbrList(*disk);
+        const PartitionList* list = disk->Mbr();
         if (list && list->Sorted()) {
             RecordResult(run, CommandId::Sort, kAlreadySorted);
         } else {
@@ -148,7 +145,7 @@ void IsSortedBranch(RunContext& run) {
     RunOptions& o = run.options;
     DebugTrace(run, "Sort", static_cast<int>(o.command));
     if (mDisk* disk = TableDisk(run)) {
-        const PartitionList* list = MbrList(*disk);
+        const PartitionList* list = disk->Mbr();
         o.entriesSorted = list ? list->Sorted() : 1;
         RecordResult(run, CommandId::IsSorted, 0);
     }

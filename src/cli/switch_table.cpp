@@ -14,8 +14,6 @@ namespace {
 
 using enum SwitchOutcome;
 
-bool StartsWithDigit(const std::string& text) { return !text.empty() && text[0] >= '0' && text[0] <= '9'; }
-
 // A decimal value for a 32-bit field. A value that does not fit is refused
 // rather than wrapped: /disk=4294967297 must not select disk 1, nor
 // /sector=4294967296 sector 0.

@@ -41,7 +41,7 @@ std::optional<SectorRange> WipeArea(RunContext& run) {
         case AreaKind::Gpt: {
             // The primary GPT ends before the first usable sector; the backup
             // at the disk's end stays.
-            GptDisk* gpt = disk.IsGpt() && disk.Table() ? disk.Table()->Gpt() : nullptr;
+            GptDisk* gpt = disk.Gpt();
             if (!disk.IsGpt()) {
                 RecordResult(run, CommandId::Wipe, kNotGptDisk);
             } else if (!gpt || !gpt->HeaderFound() || gpt->Error() == kInvalidEfiDisk ||

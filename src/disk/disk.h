@@ -94,6 +94,9 @@ public:
 
     // --- Its partitions, through the table of its kind.
     PartitionTable* Table() { return table_.get(); }
+    // The table as its kind: nothing when the disk holds no table of it.
+    PartitionList* Mbr() { return table_ ? table_->Mbr() : nullptr; }
+    GptDisk* Gpt() { return table_ ? table_->Gpt() : nullptr; }
     // The system's own view of the four primary slots; nothing when it has
     // none (a virtual disk, a query that fails).
     std::optional<DriveLayout> SystemLayout();

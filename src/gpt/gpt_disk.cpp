@@ -26,8 +26,6 @@ constexpr std::uint32_t kMinHeaderSize = 92;
 
 bool HasGptSignature(const std::uint8_t* header) { return std::memcmp(header, "EFI PART", 8) == 0; }
 
-std::uint32_t SectorsFor(std::uint32_t entries) { return GptEntrySectors(entries); }
-
 bool IsUnused(const std::uint8_t* entry) {
     return std::all_of(entry, entry + 16, [](std::uint8_t b) { return b == 0; });
 }
@@ -47,7 +45,8 @@ bool GptHeaderUsable(SectorView h, std::uint64_t totalSectors) {
         count > kMaxGptEntries)
         return false;
     const std::uint64_t lba = LoadLe64(&h[kEntryLbaOffset]);
-    return lba >= 1 && (totalSectors == 0 || (lba < totalSectors && SectorsFor(count) <= totalSectors - lba));
+    return lba >= 1 &&
+           (totalSectors == 0 || (lba < totalSectors && GptEntrySectors(count) <= totalSectors - lba));
 }
 
 void SealGptHeader(SectorSpan h) {
@@ -65,15 +64,15 @@ std::unique_ptr<GptDisk> ReadGpt(const TableSource& source, const FileSystemName
         return gpt;
     }
     gpt->headerFound_ = true;
-    const std::uint64_t alternate = LoadLe64(&gpt->primary_[kAlternateLbaOffset]);
-    const bool backupThere = (source.totalSectors == 0 || alternate < source.totalSectors) &&
-                             source.read(alternate, gpt->backup_.data()) &&
-                             HasGptSignature(gpt->backup_.data());
     if (!GptHeaderUsable(gpt->primary_, source.totalSectors)) {
         // Numbers that do not fit the disk are not used to read anything.
         gpt->SetError(kInvalidEfiDisk);
         return gpt;
     }
+    const std::uint64_t alternate = LoadLe64(&gpt->primary_[kAlternateLbaOffset]);
+    Sector backup{};
+    const bool backupThere = (source.totalSectors == 0 || alternate < source.totalSectors) &&
+                             source.read(alternate, backup.data()) && HasGptSignature(backup.data());
     if (!backupThere) gpt->SetError(201);
     gpt->valid_ = gpt->error_ == 0;
     const std::uint32_t sectors = gpt->EntrySectors();
@@ -141,12 +140,12 @@ std::string GptDisk::DiskGuidText() const { return GuidText(&primary_[kDiskGuidO
 std::uint64_t GptDisk::FirstUsableLba() const { return LoadLe64(&primary_[kFirstUsableOffset]); }
 std::uint64_t GptDisk::EntryArrayLba() const { return LoadLe64(&primary_[kEntryLbaOffset]); }
 std::uint32_t GptDisk::EntryCount() const { return LoadLe32(&primary_[kEntryCountOffset]); }
-std::uint32_t GptDisk::EntrySectors() const { return SectorsFor(EntryCount()); }
+std::uint32_t GptDisk::EntrySectors() const { return GptEntrySectors(EntryCount()); }
 
 int GptDisk::WriteTable(mDisk& disk, const Sector& primaryIn, const std::vector<std::uint8_t>& entries) {
     Sector primary = primaryIn;
     const std::uint32_t count = LoadLe32(&primary[kEntryCountOffset]);
-    const std::uint32_t sectors = SectorsFor(count);
+    const std::uint32_t sectors = GptEntrySectors(count);
     const std::uint64_t alternate = LoadLe64(&primary[kAlternateLbaOffset]);
     const std::uint64_t total = disk.TotalSectors();
     const std::uint64_t entryLba = LoadLe64(&primary[kEntryLbaOffset]);
@@ -172,7 +171,6 @@ int GptDisk::WriteTable(mDisk& disk, const Sector& primaryIn, const std::vector<
                          disk.WriteSectors(primary.data(), 1, 1) == 0;
     if (!written) return SetError(kGptSaveFailed);
     primary_ = primary;
-    backup_ = backup;
     entries_ = entries;
     // Both copies are on the disk now, agreeing: whatever was missing before
     // is not.

@@ -89,7 +89,6 @@ private:
     int Delete(mDisk& disk, const std::vector<std::uint32_t>& entryIndexes);
 
     Sector primary_{};
-    Sector backup_{};
     bool headerFound_ = false;
     bool valid_ = false;
     std::uint64_t totalSectors_ = 0;

@@ -52,8 +52,6 @@ std::vector<Extent> PrimaryExtents(PartitionList& list) {
     return extents;
 }
 
-PartitionList* MbrList(mDisk& disk) { return disk.Table() ? disk.Table()->Mbr() : nullptr; }
-
 // The lowest slot no primary holds; -1 when all four do.
 int LowestFreeSlot(PartitionList& list) {
     std::array<bool, kSlotCount> used{};
@@ -185,7 +183,7 @@ PartitionEntry NewEntry(std::uint32_t start, std::uint32_t size, std::uint8_t ty
 }
 
 int CreateEntry(mDisk& disk, std::uint64_t start, std::uint64_t size, std::uint8_t type, bool active) {
-    PartitionList* list = MbrList(disk);
+    PartitionList* list = disk.Mbr();
     // A filesystem's boot sector at sector 0 carries its own code where the
     // table would go.
     const bool bootSector = disk.Kind() == TableKind::BootSector || disk.Kind() == TableKind::SuperFloppy;
@@ -209,7 +207,7 @@ int CreateEntry(mDisk& disk, std::uint64_t start, std::uint64_t size, std::uint8
 
 int CreatePartition(mDisk& disk, const CreateRequest& request) {
     if (disk.IsGpt()) throw kNotGptDisk;
-    PartitionList* list = MbrList(disk);
+    PartitionList* list = disk.Mbr();
     if (list && list->PartitionCount(0) >= kSlotCount) throw kTableFull;
     if (list && list->CheckOrder() == 0) throw kMustBeSorted;
     const std::vector<Extent> primaries = list ? PrimaryExtents(*list) : std::vector<Extent>{};

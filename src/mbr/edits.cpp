@@ -10,16 +10,14 @@ namespace partam {
 
 namespace {
 
-PartitionList* MbrList(mDisk& disk) { return disk.Table() ? disk.Table()->Mbr() : nullptr; }
-
 std::int32_t PrimaryCount(mDisk& disk) {
-    const PartitionList* list = MbrList(disk);
+    const PartitionList* list = disk.Mbr();
     return list ? list->PartitionCount(0) : 0;
 }
 
 // The primary at position number; null beyond the primaries.
 mPart* Primary(mDisk& disk, int number) {
-    PartitionList* list = MbrList(disk);
+    PartitionList* list = disk.Mbr();
     if (!list || number < 1 || number > list->PartitionCount(0)) return nullptr;
     return list->GetPartition(number, false);
 }
@@ -47,7 +45,7 @@ int WriteAndReread(mDisk& disk, SectorView sector) {
 }  // namespace
 
 int RebuildTable(mDisk& disk, bool sortedPlacement) {
-    PartitionList* list = MbrList(disk);
+    PartitionList* list = disk.Mbr();
     // Without a list of its own the disk holds no MBR table to write back;
     // writing an empty one would destroy whatever it does hold.
     if (!list) return Refuse(disk, kInvalidPartitionSelected);

@@ -41,9 +41,10 @@ void ShowInfo(ReportContext& report) {
         report.Printf("\n Host Bus:   %s", kNotSupported);
         report.Printf("\n Interface:  %s", kNotSupported);
         const DiskGeometryFields& g = d.Geometry();
-        report.Printf("\n CHS:        %lu %lu %lu     Sectors: %" PRIu64 "   Size: %s",
-                      static_cast<unsigned long>(g.cylinders), static_cast<unsigned long>(g.tracksPerCylinder),
-                      static_cast<unsigned long>(g.sectorsPerTrack), d.TotalSectors(), DiskSize(report).c_str());
+        report.Printf(
+            "\n CHS:        %lu %lu %lu     Sectors: %" PRIu64 "   Size: %s",
+            static_cast<unsigned long>(g.cylinders), static_cast<unsigned long>(g.tracksPerCylinder),
+            static_cast<unsigned long>(g.sectorsPerTrack), d.TotalSectors(), DiskSize(report).c_str());
         report.Printf("\n");
     }
 }

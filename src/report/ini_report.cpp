@@ -77,7 +77,7 @@ std::string ActiveSection(const std::vector<const mPart*>& order) {
 }
 
 const GptPartition* GptRecord(mDisk& disk, std::size_t index) {
-    GptDisk* gpt = disk.Table() ? disk.Table()->Gpt() : nullptr;
+    GptDisk* gpt = disk.Gpt();
     return gpt && index < gpt->Partitions().size() ? &gpt->Partitions()[index] : nullptr;
 }
 
@@ -121,7 +121,8 @@ std::string DiskSections(mDisk& disk, int diskIndex) {
         Key(out, "SectorsPerTrack", Decimal(g.sectorsPerTrack));
         // Most significant byte first, each without a leading zero.
         const auto& s = disk.DiskSignature();
-        Key(out, "Signature", Format("%x%x%x%x", unsigned{s[3]}, unsigned{s[2]}, unsigned{s[1]}, unsigned{s[0]}));
+        Key(out, "Signature",
+            Format("%x%x%x%x", unsigned{s[3]}, unsigned{s[2]}, unsigned{s[1]}, unsigned{s[0]}));
     }
     for (std::size_t i = 0; i < order.size(); ++i)
         PartitionSection(out, disk, diskIndex, static_cast<int>(i + 1), *order[i]);
@@ -139,7 +140,8 @@ std::string HeadText(const IniTitle& title, int diskCount) {
 
 bool WriteAll(SectorFile& file, const std::string& text) {
     std::uint32_t done = 0;
-    return file.WriteBytes(text.data(), static_cast<std::uint32_t>(text.size()), &done) && done == text.size();
+    return file.WriteBytes(text.data(), static_cast<std::uint32_t>(text.size()), &done) &&
+           done == text.size();
 }
 
 }  // namespace

@@ -174,7 +174,7 @@ void MbrBlock(ReportContext& r, const ListingOptions& o) {
 // then one row for each partition whose type the catalogue names.
 void GptBlock(ReportContext& r) {
     mDisk& d = r.disk;
-    GptDisk* gpt = d.Table() ? d.Table()->Gpt() : nullptr;
+    GptDisk* gpt = d.Gpt();
     const char* side = r.frame.side.c_str();
     const std::string size = r.sizes.FormatSize(static_cast<std::int64_t>(d.TotalBytes()), 2, true, 1, 1);
     r.Printf("%s   Size:        %s%sGPT Revision:    %d.%d%s%s\n", side, size.c_str(), Fill(size, 17).c_str(),
