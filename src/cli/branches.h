@@ -66,6 +66,13 @@ void InfoBranch(RunContext& run);
 // them, is 101; a GPT disk has no active flag to set (131).
 void BootMenuStep(RunContext& run);
 
+// /verify: every finding on the selected disk, each disk of /disk=* or a
+// virtual disk's file, one line each, then a line of how many problems
+// each disk has; 513 when any has one. It selects its disks itself, so
+// that a virtual disk whose structures keep it from opening is reported
+// on, not refused.
+void VerifyBranch(RunContext& run);
+
 // /format: the primary partition /part= names, formatted as NTFS by the
 // system's engine. A partition the system has no volume for is refused
 // (550) before the engine sees it; a format that fails ends with 516 and

@@ -47,6 +47,8 @@ struct CommandRow {
     // A check of the command's own parameters, after the shared ones and
     // before the prompt; it records what it refuses.
     void (*precheck)(RunContext&) = nullptr;
+    // The command selects its disks itself: the executor selects none.
+    bool selectsDisks = false;
     // The command's work; none for result variants and for the commands the
     // driver answers through the exit code.
     void (*branch)(RunContext&) = nullptr;

@@ -28,7 +28,7 @@ void ApplyDefaults(RunContext& run) {
 // a missing disk present.
 void SelectDisk(RunContext& run, const CommandRow& row, bool partGiven) {
     RunOptions& o = run.options;
-    if (o.disk == kAllDisks) return;
+    if (o.disk == kAllDisks || row.selectsDisks) return;
     mDisk& disk = *run.disk;
     disk.SetError(1, 0);
     const int failure = o.disk == kVirtualDisk ? disk.UseVirtual(o.diskFileName) : disk.Use(o.disk, true);

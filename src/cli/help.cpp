@@ -43,6 +43,7 @@ constexpr const char* kSecondHalf[] = {
     "Align=      Alignment boundary to start new partition, eg. 1k, 2k, 4k, etc.",
     "Status      Shows the status flag, or writes new status with =x",
     "BootMenu    Allows user to select the active partition from a menu",
+    "Verify      Reports every fault found in the partition tables of the disk",
     "Msg=#       Hides the status message displayed upon program exit",
     "Confirm     Automatically answers 'Yes'",
     "Ignore      Ignore Errors and continue processing",

@@ -47,6 +47,7 @@ enum class CommandId : std::int32_t {
     DiskCount = 39,
     PartCount = 40,
     IsFixed = 41,
+    Verify = 42,
 };
 
 // What save, restore and wipe work on.

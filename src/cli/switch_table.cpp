@@ -296,6 +296,7 @@ const SwitchRule kRules[] = {
     {.keywords = {"silent"}, .flag = &R::silent},
     {.keywords = {"nohdr"}, .flag = &R::noHeader},
     {.keywords = {"asciimap"}, .flag = &R::asciiMap},
+    {.keywords = {"verify"}, .command = C::Verify},
     {.keywords = {"shutdown="}, .mode = M::Valued, .destination = &R::scratchText, .effect = Shutdown},
     {.keywords = {"?"}, .flag = &R::help},
 };

@@ -120,38 +120,46 @@ int Refusal(const FoundDescriptor& found, VmdkType type) {
 
 }  // namespace
 
-VirtualDiskOpening OpenVmdk(Platform& platform, const std::string& path) {
-    VirtualDiskOpening opening;
+VmdkPlan PlanVmdk(Platform& platform, const std::string& path) {
+    VmdkPlan plan;
     const FoundDescriptor found = ReadDescriptor(platform, path);
-    const VmdkDescriptor& d = found.descriptor;
-    const VmdkType type = TypeOf(d.createType.value_or(std::string()));
-    opening.code = Refusal(found, type);
-    if (opening.code != 0) return opening;
-
-    std::vector<ExtentPlan> plans;
+    plan.descriptor = found.descriptor;
+    const VmdkDescriptor& d = plan.descriptor;
+    plan.type = TypeOf(d.createType.value_or(std::string()));
+    plan.code = Refusal(found, plan.type);
+    if (plan.code != 0) return plan;
     for (const ExtentLine& line : d.extents) {
-        ExtentPlan plan{line, line.fileName.empty() ? std::string() : FolderOf(path) + line.fileName};
+        ExtentPlan extent{line, line.fileName.empty() ? std::string() : FolderOf(path) + line.fileName};
         // The one extent of a sparse file that carries its descriptor is
         // that file, under whatever name it was copied.
-        if (found.embedded && line.kind == ExtentKind::Sparse && d.extents.size() == 1) plan.path = path;
-        if (IsDeviceName(plan.path)) {
-            opening.code = kVdiskExtentOpenFailed;
-            return opening;
+        if (found.embedded && line.kind == ExtentKind::Sparse && d.extents.size() == 1) extent.path = path;
+        if (IsDeviceName(extent.path)) {
+            plan.code = kVdiskExtentOpenFailed;
+            return plan;
         }
         // A sparse file places new grains at its end: two extents on one
         // file would each put theirs in the same place.
-        if (SharesSparseFile(plans, plan)) {
-            opening.code = kVdiskUnknownFormat;
-            return opening;
+        if (SharesSparseFile(plan.extents, extent)) {
+            plan.code = kVdiskUnknownFormat;
+            return plan;
         }
-        plans.push_back(std::move(plan));
+        plan.extents.push_back(std::move(extent));
     }
+    return plan;
+}
+
+VirtualDiskOpening OpenVmdk(Platform& platform, const std::string& path) {
+    VirtualDiskOpening opening;
+    const VmdkPlan plan = PlanVmdk(platform, path);
+    opening.code = plan.code;
+    if (opening.code != 0) return opening;
+    const VmdkDescriptor& d = plan.descriptor;
     std::unique_ptr<VmdkDevice> device;
-    opening.code = VmdkDevice::Open(platform, plans, {d.cylinders, d.heads, d.sectorsPerTrack}, device);
+    opening.code = VmdkDevice::Open(platform, plan.extents, {d.cylinders, d.heads, d.sectorsPerTrack}, device);
     if (opening.code != 0) return opening;
     opening.device = std::move(device);
     opening.interfaceText = InterfaceText(d.adapterType);
-    opening.description = TypeDescription(type);
+    opening.description = TypeDescription(plan.type);
     return opening;
 }
 

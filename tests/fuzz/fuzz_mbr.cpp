@@ -6,6 +6,7 @@
 #include "mbr/partition_list.h"
 #include "platform/image_drive.h"
 #include "platform/posix/kernel_table.h"
+#include "report/verify.h"
 
 using namespace partam;
 
@@ -37,5 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<mPart*> ascending;
     list->CheckOrder(&ascending);
     for (int n = 1; n <= list->PartitionCount(2) + 1; ++n) list->GetPartition(n, true);
+
+    // The verifier walks the same sectors its own way; it only reads.
+    const VerifiedDisk verified{read, source.sector0, disk.TotalSectors(), 255, 63};
+    VerifyMbr(verified);
+    VerifyProtectiveMbr(verified);
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "support/fake_platform.h"
+#include "report/verify_vmdk.h"
 #include "vdisk/open_vmdk.h"
 
 using namespace partam;
@@ -17,6 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<fuzz::Bytes> files = fuzz::SplitFiles(data, size);
     for (std::size_t i = 0; i < files.size(); ++i)
         platform.AddFile(i == 0 ? "C:\\vm\\disk.vmdk" : "C:\\vm\\" + std::to_string(i) + ".vmdk", files[i]);
+    // The verifier reads every table of every extent and writes nothing.
+    const std::size_t writes = platform.writes.size();
+    VerifyVmdkExtents(platform, PlanVmdk(platform, "C:\\vm\\disk.vmdk"));
+    if (platform.writes.size() != writes) __builtin_trap();
+
     VirtualDiskOpening opening = OpenVmdk(platform, "C:\\vm\\disk.vmdk");
     if (!opening.device) return 0;
     SectorDevice& device = *opening.device;

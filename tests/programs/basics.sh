@@ -43,6 +43,7 @@ help+=$'\n /Size=       Size in MB of new partition. \'Max\' uses all avail free
 help+=$'\n /Align=      Alignment boundary to start new partition, eg. 1k, 2k, 4k, etc.'
 help+=$'\n /Status      Shows the status flag, or writes new status with =x'
 help+=$'\n /BootMenu    Allows user to select the active partition from a menu'
+help+=$'\n /Verify      Reports every fault found in the partition tables of the disk'
 help+=$'\n /Msg=#       Hides the status message displayed upon program exit'
 help+=$'\n /Confirm     Automatically answers \'Yes\''
 help+=$'\n /Ignore      Ignore Errors and continue processing'
