@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 
 #include "base/crc32.h"
 #include "base/text.h"
