@@ -65,17 +65,24 @@ BackupHeader HeaderFor(mDisk& disk, BackupKind kind, std::uint64_t firstSector, 
 
 int SmallSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint32_t count, BackupKind kind,
               bool ignoreErrors) {
-    std::vector<std::uint8_t> content;
-    if (kind != BackupKind::None) {
-        const Sector header = EncodeBackupHeader(HeaderFor(disk, kind, first, count));
-        content.assign(header.begin(), header.end());
-    }
+    std::vector<std::uint8_t> sectors;
     for (std::uint32_t i = 0; i < count; ++i) {
         Sector sector{};
         if (disk.ReadSectors(sector.data(), first + i, 1) != 0 && !ignoreErrors)
             return disk.SetError(kBackupWriteFailed, 0);
-        content.insert(content.end(), sector.begin(), sector.end());
+        sectors.insert(sectors.end(), sector.begin(), sector.end());
     }
+    return SaveSectors(disk, path, first, sectors, kind);
+}
+
+int SaveSectors(mDisk& disk, const std::string& path, std::uint64_t first,
+                const std::vector<std::uint8_t>& sectors, BackupKind kind) {
+    std::vector<std::uint8_t> content;
+    if (kind != BackupKind::None) {
+        const Sector header = EncodeBackupHeader(HeaderFor(disk, kind, first, sectors.size() / kSectorSize));
+        content.assign(header.begin(), header.end());
+    }
+    content.insert(content.end(), sectors.begin(), sectors.end());
     SectorFile file(disk.GetPlatform());
     if (const int refused = CreateBackupFile(file, path, true); refused != 0)
         return disk.SetError(refused, 0);

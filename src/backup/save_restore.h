@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "backup/backup_file.h"
 #include "disk/disk.h"
@@ -22,6 +23,10 @@ BackupHeader HeaderFor(mDisk& disk, BackupKind kind, std::uint64_t firstSector, 
 // sector stays at its offset in the file. kind None writes no header.
 int SmallSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint32_t count, BackupKind kind,
               bool ignoreErrors);
+// Writes a backup file of sectors already read, the first of them saved
+// from sector first: the header (unless kind None), then the sectors.
+int SaveSectors(mDisk& disk, const std::string& path, std::uint64_t first,
+                const std::vector<std::uint8_t>& sectors, BackupKind kind);
 
 // A range or the whole disk, first to last, streamed in transfers of
 // kChunkSectors through one buffer, with the progress figure for long runs.

@@ -31,6 +31,9 @@ inline constexpr std::uint8_t kProtectiveType = 0xEE;
 // What the table readers are given instead of a device, so that they stay
 // pure and can be driven by anything that holds sectors.
 using SectorReader = std::function<bool(std::uint64_t lba, std::uint8_t* sector)>;
+// Reads count sectors from lba into buffer in one transfer; false when they
+// cannot all be read.
+using SectorRunReader = std::function<bool(std::uint64_t lba, std::uint32_t count, std::uint8_t* buffer)>;
 
 // The 16-byte partition entry of an MBR or EBR slot, kept as bytes:
 // status, start CHS, type, end CHS, 32-bit start, 32-bit sector count.

@@ -83,15 +83,10 @@ void SaveBranch(RunContext& run) {
                 RecordResult(run, CommandId::Save, kNotGptDisk);
                 return;
             }
-            // A GPT that could not be read whole is not saved as if it were,
-            // nor one whose backup no restore would take.
-            const std::uint32_t sectors = gpt->Usable() ? GptBackupSectors(*gpt) : 0;
-            if (sectors == 0) {
-                RecordResult(run, CommandId::Save, gpt->Error() != 0 ? gpt->Error() : kInvalidEfiDisk);
-                return;
-            }
-            SmallSave(disk, *path, 0, sectors, HeaderKind(o, BackupKind::Gpt), ignore);
-            break;
+            const int code = SaveGpt(disk, *gpt, *path, HeaderKind(o, BackupKind::Gpt), ignore);
+            RecordResult(run, CommandId::Save, code);
+            DebugTrace(run, "Save", run.options.result);
+            return;
         }
         case AreaKind::Vbr:
             SaveVolumeBootRecord(run, *path);

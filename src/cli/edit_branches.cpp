@@ -39,6 +39,13 @@ int Delete(mDisk& disk, int number) {
     return number == kAllParts ? DeleteAllPartitions(disk) : DeletePartition(disk, number);
 }
 
+// What a GPT disk answers a delete before anything else: 0 when a copy of
+// its GPT passed, so that there is a table to delete from.
+int GptRefusal(mDisk& disk) {
+    if (!disk.IsGpt()) return 0;
+    return disk.Gpt() ? disk.Gpt()->WriteRefusal() : static_cast<int>(kInvalidEfiDisk);
+}
+
 // Delete all on every disk in turn. What one disk answers does not stop the
 // others; the first failure is the result. What reading a disk found wrong
 // with its table does not count: the table is what goes.
@@ -116,6 +123,8 @@ void DeleteBranch(RunContext& run) {
     mDisk& disk = *run.disk;
     if (o.part == kAllParts && o.disk == kAllDisks) {
         DeleteOnEveryDisk(run);
+    } else if (const int refused = GptRefusal(disk); refused != 0) {
+        RecordResult(run, o.part == kAllParts ? CommandId::DeleteAll : CommandId::Del, refused);
     } else if (o.part == kAllParts) {
         RecordResult(run, CommandId::DeleteAll, Delete(disk, kAllParts));
     } else if (o.part < 1 || o.part > disk.PartitionCount(0)) {

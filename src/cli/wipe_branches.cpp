@@ -39,16 +39,18 @@ std::optional<SectorRange> WipeArea(RunContext& run) {
             return std::nullopt;
         }
         case AreaKind::Gpt: {
-            // The primary GPT ends before the first usable sector; the backup
-            // at the disk's end stays.
+            // The primary GPT as the copy that passed places it: sector 0 to
+            // the end of its entry array, all before the usable area. The
+            // backup at the disk's end stays.
             GptDisk* gpt = disk.Gpt();
-            if (!disk.IsGpt()) {
-                RecordResult(run, CommandId::Wipe, kNotGptDisk);
-            } else if (!gpt || !gpt->HeaderFound() || gpt->Error() == kInvalidEfiDisk ||
-                       gpt->FirstUsableLba() < 2 || gpt->FirstUsableLba() > disk.TotalSectors()) {
-                RecordResult(run, CommandId::Wipe, kInvalidEfiDisk);
+            if (!disk.IsGpt() || !gpt) {
+                RecordResult(run, CommandId::Wipe, disk.IsGpt() ? kInvalidEfiDisk : kNotGptDisk);
+            } else if (const int refused = gpt->WriteRefusal(); refused != 0) {
+                RecordResult(run, CommandId::Wipe, refused);
             } else {
-                return SectorRange{0, static_cast<std::int64_t>(gpt->FirstUsableLba()) - 1};
+                const GptHeader primary = gpt->PrimaryHeader();
+                return SectorRange{
+                    0, static_cast<std::int64_t>(primary.EntryLba() + primary.EntrySectors()) - 1};
             }
             return std::nullopt;
         }

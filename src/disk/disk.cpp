@@ -154,6 +154,9 @@ TableSource mDisk::Source() {
     source.read = [this](std::uint64_t lba, std::uint8_t* sector) {
         return device_->ReadSectors(sector, lba, 1);
     };
+    source.readRun = [this](std::uint64_t lba, std::uint32_t count, std::uint8_t* buffer) {
+        return device_->ReadSectors(buffer, lba, count);
+    };
     source.sector0 = sector0_;
     source.totalSectors = totalSectors_;
     source.mediaPresent = mediaPresent_;

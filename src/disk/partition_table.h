@@ -38,6 +38,7 @@ public:
 // already knows of it. Readers do no other I/O.
 struct TableSource {
     SectorReader read;
+    SectorRunReader readRun;  // the same sectors, many in one transfer
     Sector sector0{};
     std::uint64_t totalSectors = 0;  // 0 when unknown
     bool mediaPresent = true;

@@ -170,34 +170,55 @@ void MbrBlock(ReportContext& r, const ListingOptions& o) {
     if (r.disk.PartitionCount(0) == 0) NoPartitionsLine(r);
 }
 
-// The GPT's head: revision, whether its backup was found, its disk GUID;
-// then one row for each partition whose type the catalogue names.
+// A damaged GPT copy, in the frame and words of the corrupt-table warning:
+// which copy, and what that means for the one that is used.
+void GptWarning(ReportContext& r, const GptDisk* gpt) {
+    const bool primary = gpt && gpt->Copies().primary.Passes(), backup = gpt && gpt->BackupPasses();
+    if (primary && backup) return;
+    const int disk = r.disk.CurrentIndex();
+    const std::string warning =
+        primary  ? Format(" ** Warning** The backup GPT on disk %d appears to be corrupt!", disk)
+        : backup ? Format(" ** Warning** The primary GPT on disk %d appears to be corrupt!", disk)
+                 : Format(" ** Warning** Both GPT copies on disk %d appear to be corrupt!", disk);
+    const std::string meaning =
+        primary  ? "    The next change to the GPT rewrites it from the primary"
+        : backup ? "    The partitions shown are those of the backup GPT"
+                 : "    There will be limited partition functionality due to this discrepancy";
+    const char* side = r.frame.side.c_str();
+    r.Printf("%s%s%s\n", side, RepeatChar(' ', kFrameInnerWidth).c_str(), side);
+    r.Printf("%s%s%s%s\n", side, warning.c_str(), Fill(warning, kFrameInnerWidth).c_str(), side);
+    r.Printf("%s%s%s%s\n", side, meaning.c_str(), Fill(meaning, kFrameInnerWidth).c_str(), side);
+}
+
+// The GPT's head: revision, whether its backup passed, its disk GUID; then
+// one row for each partition whose type the catalogue names, from the copy
+// that passed.
 void GptBlock(ReportContext& r) {
     mDisk& d = r.disk;
     GptDisk* gpt = d.Gpt();
+    const GptHeader header = gpt ? gpt->PrimaryHeader() : GptHeader();
     const char* side = r.frame.side.c_str();
     const std::string size = r.sizes.FormatSize(static_cast<std::int64_t>(d.TotalBytes()), 2, true, 1, 1);
     r.Printf("%s   Size:        %s%sGPT Revision:    %d.%d%s%s\n", side, size.c_str(), Fill(size, 17).c_str(),
-             gpt ? gpt->RevisionMajor() : 0, gpt ? gpt->RevisionMinor() : 0, RepeatChar(' ', 24).c_str(),
-             side);
-    const std::string backup = d.IsVirtual() ? "Virtual" : gpt && gpt->Valid() ? "Valid" : "Invalid";
+             header.RevisionMajor(), header.RevisionMinor(), RepeatChar(' ', 24).c_str(), side);
+    const std::string backup = d.IsVirtual() ? "Virtual" : gpt && gpt->BackupPasses() ? "Valid" : "Invalid";
     r.Printf("%s   Sectors:     %-13" PRIu64 "    Backup GPT:      %s%s%s\n", side, d.TotalSectors(),
              backup.c_str(), Fill(backup, 27).c_str(), side);
-    const std::uint8_t none[16] = {};
-    const std::string guid = gpt ? gpt->DiskGuidText() : GuidText(none);
+    const std::string guid = GuidText(header.DiskGuid());
     r.Printf("%s   Partitions:  %d%sGUID:  %s %s\n", side, d.PartitionCount(0), RepeatChar(' ', 16).c_str(),
              guid.c_str(), side);
     MediaLines(r);
     r.Printf("%sPos    GPT Type         FSType   LBA Start   Size Reqd R/O Hide  DL Vol Label%s\n", side,
              side);
     ColumnUnderline(r, {3, 19, 6, 13, 4, 4, 3, 4, 0, 2, 9});
-    if (d.PartitionCount(0) == 0) NoPartitionsLine(r);
     for (int i = 1; gpt && i <= static_cast<int>(gpt->Partitions().size()); ++i) {
         const GptPartition& p = gpt->Partitions()[static_cast<std::size_t>(i - 1)];
         ShowGptRow(r, i,
                    GptRow{p.part.start, p.part.bytes, p.description, p.fileSystemName, p.attributeBits,
                           p.part.volumeLabel});
     }
+    GptWarning(r, gpt);
+    if (d.PartitionCount(0) == 0) NoPartitionsLine(r);
 }
 
 void ShowDisk(ReportContext& r, const ListingOptions& o) {

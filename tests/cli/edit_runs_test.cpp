@@ -1,6 +1,7 @@
 // The commands that write, run whole: the system is told of a changed table
-// once per disk written and never otherwise, and a GPT disk is refused what
-// its table does not support. Bytes and messages are the program tests'.
+// once per disk written and never otherwise, a GPT disk is refused what its
+// table does not support, and a GPT is written so that a write that stops
+// leaves one whole copy. Bytes and messages are the program tests'.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -8,6 +9,7 @@
 #include "base/result_codes.h"
 #include "cli/driver.h"
 #include "cli/executor.h"
+#include "cli/run.h"
 #include "cli/switches.h"
 #include "mbr/partition_list.h"
 #include "support/fake_platform.h"
@@ -68,6 +70,62 @@ TEST(EditRunsTest, TheSystemIsToldOncePerDiskWritten) {
             for (const std::string& drive : announced) EXPECT_GE(platform.FindFile(drive)->flushCount, 1);
         }
     }
+}
+
+constexpr std::uint64_t kGptSectors = 4096;
+
+// Drive 0 holding a GPT of two basic data partitions, 34 to 999 and 1000 to
+// 1999.
+FakeFile& AddGptDrive(FakePlatform& platform) {
+    FakeFile& drive = platform.AddDrive(0, kGptSectors);
+    drive.data =
+        test::MakeGpt(kGptSectors, {{test::kBasicDataType, 34, 999}, {test::kBasicDataType, 1000, 1999}});
+    return drive;
+}
+
+int RunConfirmed(FakePlatform& platform, const char* command, const char* part = "/part=1") {
+    const char* argv[] = {"partam", command, part, "/confirm"};
+    return RunProgram(platform, 4, argv);
+}
+
+// The backup copy is written and flushed before the primary is touched: a
+// first write that fails leaves the primary as it was.
+TEST(EditRunsTest, GptWritesPutTheBackupFirst) {
+    FakePlatform platform;
+    AddGptDrive(platform);
+    EXPECT_EQ(RunConfirmed(platform, "/del"), 0);
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> written;  // sector, count
+    std::size_t backupDone = 0;
+    for (std::size_t i = 0; i < platform.writes.size(); ++i) {
+        const FakeWrite& w = platform.writes[i];
+        if (w.path != DrivePath(0)) continue;
+        written.emplace_back(w.offset / 512, w.count / 512);
+        if (written.size() == 2) backupDone = i + 1;
+    }
+    const decltype(written) order = {{kGptSectors - 33, 32}, {kGptSectors - 1, 1}, {2, 32}, {1, 1}};
+    EXPECT_EQ(written, order);
+    EXPECT_NE(std::find(platform.flushes.begin(), platform.flushes.end(), backupDone),
+              platform.flushes.end());
+
+    FakePlatform failing;
+    FakeFile& drive = AddGptDrive(failing);
+    const test::Bytes before = drive.data;
+    drive.failWriteAt = {(kGptSectors - 33) * 512};
+    EXPECT_EQ(RunConfirmed(failing, "/del"), kGptSaveFailed);
+    EXPECT_EQ(test::DiffSectors(before, drive.data, 1, 33), "");
+}
+
+// /wipe=gpt clears the protective MBR and the primary GPT to the end of its
+// entry array; the first usable sector, where partition 1 starts, stays.
+TEST(EditRunsTest, GptWipeStopsAtTheEntryArray) {
+    FakePlatform platform;
+    FakeFile& drive = AddGptDrive(platform);
+    std::fill_n(drive.data.begin() + 34 * 512, 512, 0xA5);
+    test::Bytes expected = drive.data;
+    std::fill_n(expected.begin(), 34 * 512, 0);
+    EXPECT_EQ(RunConfirmed(platform, "/wipe=gpt", "/disk=0"), 0);
+    EXPECT_EQ(test::DiffSectors(expected, drive.data, 0, 40), "");
+    EXPECT_TRUE(drive.data == expected);
 }
 
 }  // namespace

@@ -49,7 +49,8 @@ truncate -s 40M fat.img
 sparse fat.img "$out/mbr/superfloppy-fat32" "$(sectors fat.img)" 12 0-2
 
 # --- GPT: a partition of each type the catalogue names, an NTFS volume in
-# the basic data one; the same with the size unknown and with the backup gone.
+# the basic data one; the same with the size unknown, with the backup gone
+# and with the primary header gone.
 truncate -s 64M gpt.img
 sgdisk -n 1:2048:+4M -t 1:ef00 -n 2:0:+1M -t 2:0c01 -n 3:0:+16M -t 3:0700 -n 4:0:+4M -t 4:8200 \
     -n 5:0:+4M -t 5:fd00 -n 6:0:+4M -t 6:8e00 -n 7:0:+1M -t 7:af00 gpt.img >/dev/null 2>&1
@@ -61,6 +62,7 @@ total=$(sectors gpt.img)
 sparse gpt.img "$out/gpt/types" "$total" 0
 sparse gpt.img "$out/gpt/size-unknown" 0 0
 sparse gpt.img "$out/gpt/no-backup" "$total" 0 0-$((total - 34))
+sparse gpt.img "$out/gpt/no-primary" "$total" 0 0-0 2-$((total - 1))
 
 # --- NTFS: volumes as mkntfs makes them, with the boot sector, the first
 # records of the master file table and the backup boot sector.

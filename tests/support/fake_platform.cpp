@@ -146,6 +146,7 @@ bool FakePlatform::FlushFile(FileId id) {
     Handle* h = Find(id);
     if (!h) return false;
     ++h->file->flushCount;
+    flushes.push_back(writes.size());
     return true;
 }
 

@@ -94,8 +94,10 @@ public:
     bool consoleCursor = false;
     SystemTime now{2026, 12, 0, 6, 21, 9, 52, 123};
     std::optional<std::string> computerName = "TESTPC";
-    // Every write to any file, in the order they came.
+    // Every write to any file, in the order they came, and the number of
+    // writes that had come at each flush of any file.
     std::vector<FakeWrite> writes;
+    std::vector<std::size_t> flushes;
     // Every read and write call, on any file, is counted; the call whose
     // number (from 1) is named here fails (0: none does).
     int readCalls = 0, writeCalls = 0;
