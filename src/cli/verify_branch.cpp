@@ -33,7 +33,9 @@ std::size_t Report(RunContext& run, const std::string& disk, const std::vector<F
     if (problems == 0)
         run.Print(" No problems found on disk " + disk + ".\n");
     else
-        run.Print(Format(" %" PRIu64 " problem%s found on disk ", static_cast<std::uint64_t>(problems), problems == 1 ? "" : "s") + disk + ".\n");
+        run.Print(Format(" %" PRIu64 " problem%s found on disk ", static_cast<std::uint64_t>(problems),
+                         problems == 1 ? "" : "s") +
+                  disk + ".\n");
     return problems;
 }
 
@@ -41,12 +43,20 @@ std::size_t Report(RunContext& run, const std::string& disk, const std::vector<F
 std::vector<Finding> TableFindings(mDisk& disk) {
     if (disk.MediaPresent() && !disk.Sector0Read()) return {{Severity::Problem, "MBR", "cannot be read"}};
     VerifiedDisk v;
-    v.read = [&disk](std::uint64_t lba, std::uint8_t* sector) { return disk.ReadSectors(sector, lba, 1) == 0; };
+    v.read = [&disk](std::uint64_t lba, std::uint8_t* sector) {
+        return disk.ReadSectors(sector, lba, 1) == 0;
+    };
+    v.readRun = [&disk](std::uint64_t lba, std::uint32_t count, std::uint8_t* bytes) {
+        return disk.ReadSectors(bytes, lba, count) == 0;
+    };
     v.sector0 = disk.Sector0();
     v.totalSectors = disk.TotalSectors();
     v.heads = disk.Geometry().tracksPerCylinder;
     v.sectorsPerTrack = disk.Geometry().sectorsPerTrack;
-    return disk.IsGpt() ? VerifyProtectiveMbr(v) : VerifyMbr(v);
+    if (!disk.IsGpt()) return VerifyMbr(v);
+    std::vector<Finding> findings = VerifyProtectiveMbr(v);
+    for (Finding& f : VerifyGpt(v)) findings.push_back(std::move(f));
+    return findings;
 }
 
 std::size_t VerifyIndex(RunContext& run, int index) {
@@ -76,7 +86,8 @@ std::size_t VerifyVirtual(RunContext& run) {
     if (opened == 0) {
         for (Finding& f : TableFindings(*run.disk)) findings.push_back(std::move(f));
     } else if (ProblemCount(findings) == 0) {
-        findings.push_back({Severity::Problem, "virtual disk", Format("does not open as a disk (%d)", opened)});
+        findings.push_back(
+            {Severity::Problem, "virtual disk", Format("does not open as a disk (%d)", opened)});
     }
     return Report(run, path, findings);
 }

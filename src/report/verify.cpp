@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <map>
 #include <set>
 
 #include "base/text.h"
 #include "disk/partition.h"
+#include "gpt/gpt_check.h"
+#include "gpt/gpt_types.h"
 #include "mbr/partition_list.h"
 
 namespace partam {
@@ -51,7 +54,8 @@ public:
             else
                 data_.push_back({name, e.Start(), e.Sectors()});
         }
-        if (active > 1) findings_.push_back(Problem("MBR", Format("%d partitions are marked active", active)));
+        if (active > 1)
+            findings_.push_back(Problem("MBR", Format("%d partitions are marked active", active)));
         CheckChs();
         FindOverlaps(primaries_, findings_);
         // Logical partitions against each other and against the primaries
@@ -66,7 +70,8 @@ private:
     // What every entry, primary or logical, must hold; start is absolute.
     void CheckEntry(const std::string& name, const PartitionEntry& e, std::uint64_t start) {
         if (e.Status() != 0 && e.Status() != kActiveStatus)
-            findings_.push_back(Problem(name, Format("status byte 0x%02X is neither 0x00 nor 0x80", e.Status())));
+            findings_.push_back(
+                Problem(name, Format("status byte 0x%02X is neither 0x00 nor 0x80", e.Status())));
         if (e.Sectors() == 0)
             findings_.push_back(Problem(name, Format("type 0x%02X with no sectors", e.TypeByte())));
         const std::uint64_t total = disk_.totalSectors;
@@ -191,37 +196,95 @@ std::vector<Finding> VerifyProtectiveMbr(const VerifiedDisk& disk) {
     }
     int others = 0;
     for (int slot = 0; slot < kSlotCount; ++slot) {
+        const std::uint8_t type = ReadSlot(disk.sector0, slot).TypeByte();
+        if (type != 0 && type != kProtectiveType) ++others;
+    }
+    for (int slot = 0; slot < kSlotCount; ++slot) {
         const PartitionEntry e = ReadSlot(disk.sector0, slot);
-        if (e.TypeByte() == 0) continue;
-        if (e.TypeByte() != kProtectiveType) {
-            ++others;
-            continue;
-        }
+        if (e.TypeByte() != kProtectiveType) continue;
         if (e.Start() != 1)
             findings.push_back(Problem(where, Format("its GPT entry starts at sector %u, not 1", e.Start())));
-        if (disk.totalSectors == 0) continue;
+        // A hybrid's GPT entry shares the disk with the others and covers
+        // only what they leave; it has no size to be held to.
+        if (disk.totalSectors == 0 || others > 0) continue;
         const std::uint64_t wanted = std::min<std::uint64_t>(disk.totalSectors - 1, kLastMbrSector);
         if (e.Sectors() != wanted)
-            findings.push_back(Problem(where, Format("its GPT entry covers %u sectors, not %" PRIu64,
-                                                     e.Sectors(), wanted)));
+            findings.push_back(
+                Problem(where, Format("its GPT entry covers %u sectors, not %" PRIu64, e.Sectors(), wanted)));
     }
     if (others > 0)
-        findings.push_back({Severity::Note, where,
-                            Format("a hybrid MBR: %d partition%s beside the GPT entry", others,
-                                   others == 1 ? "" : "s")});
+        findings.push_back(
+            {Severity::Note, where,
+             Format("a hybrid MBR: %d partition%s beside the GPT entry", others, others == 1 ? "" : "s")});
+    return findings;
+}
+
+namespace {
+
+// Entries left unchecked under a header that failed are said, but only the
+// header's findings count as problems; a backup that could not be looked
+// for (the disk's size unknown) is worth a warning.
+Severity GptSeverity(const GptFinding& f) {
+    switch (f.problem) {
+        case GptProblem::NotChecked:
+            return Severity::Note;
+        case GptProblem::NotLocated:
+            return Severity::Warning;
+        default:
+            return Severity::Problem;
+    }
+}
+
+void AddCopyFindings(const GptCopy& copy, const char* name, std::vector<Finding>& findings) {
+    for (const GptFinding& f : copy.headerFindings)
+        findings.push_back({GptSeverity(f), Format("%s GPT header", name), GptFindingText(f)});
+    for (const GptFinding& f : copy.entryFindings)
+        findings.push_back({GptSeverity(f), Format("%s GPT entries", name), GptFindingText(f)});
+}
+
+// The partitions of a copy whose header and entries passed: each lies in
+// the usable area already; what is left is how they stand to each other.
+void CheckGptPartitions(const GptCopy& copy, std::vector<Finding>& findings) {
+    std::vector<PartitionExtent> extents;
+    std::map<std::string, std::uint32_t> guids;
+    const std::uint32_t count = copy.header.EntryCount();
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const GptEntry e{copy.entries.data() + std::size_t{i} * kGptEntrySize};
+        if (!e.Used()) continue;
+        const std::string name = Format("partition %u", i + 1);
+        extents.push_back({name, e.FirstLba(), e.LastLba() - e.FirstLba() + 1});
+        const auto [at, first] = guids.emplace(GuidText(e.bytes + 16), i + 1);
+        if (!first)
+            findings.push_back(Problem(name, Format("has the unique GUID of partition %u", at->second)));
+    }
+    FindOverlaps(std::move(extents), findings);
+}
+
+}  // namespace
+
+std::vector<Finding> VerifyGpt(const VerifiedDisk& disk) {
+    std::vector<Finding> findings;
+    if (!disk.readRun) return findings;
+    const GptCopies copies = ReadGptCopies(disk.readRun, disk.totalSectors);
+    AddCopyFindings(copies.primary, "primary", findings);
+    AddCopyFindings(copies.backup, "backup", findings);
+    if (copies.primary.Passes())
+        CheckGptPartitions(copies.primary, findings);
+    else if (copies.backup.Passes())
+        CheckGptPartitions(copies.backup, findings);
     return findings;
 }
 
 std::size_t ProblemCount(const std::vector<Finding>& findings) {
-    return static_cast<std::size_t>(std::count_if(findings.begin(), findings.end(), [](const Finding& f) {
-        return f.severity == Severity::Problem;
-    }));
+    return static_cast<std::size_t>(std::count_if(
+        findings.begin(), findings.end(), [](const Finding& f) { return f.severity == Severity::Problem; }));
 }
 
 // In disk order, each extent is compared with the one before it that reaches
 // furthest: every extent that overlaps an earlier one is named once, however
 // many extents there are.
-void FindOverlaps(std::vector<PartitionExtent> extents, std::vector<Finding>& findings, OverlapFilter reported) {
+void FindOverlaps(std::vector<PartitionExtent> extents, std::vector<Finding>& findings,
+                  OverlapFilter reported) {
     std::erase_if(extents, [](const PartitionExtent& e) { return e.sectors == 0; });
     std::stable_sort(extents.begin(), extents.end(),
                      [](const PartitionExtent& a, const PartitionExtent& b) { return a.first < b.first; });

@@ -27,9 +27,10 @@ struct Finding {
 // What the checks know of the disk besides its sectors.
 struct VerifiedDisk {
     SectorReader read;
+    SectorRunReader readRun;  // the same sectors, many in one transfer
     Sector sector0{};
-    std::uint64_t totalSectors = 0;  // 0 when unknown: no end to check against
-    std::uint32_t heads = 0;         // the geometry CHS addresses are checked against;
+    std::uint64_t totalSectors = 0;     // 0 when unknown: no end to check against
+    std::uint32_t heads = 0;            // the geometry CHS addresses are checked against;
     std::uint32_t sectorsPerTrack = 0;  // 0: not checked
 };
 
@@ -41,6 +42,11 @@ std::vector<Finding> VerifyMbr(const VerifiedDisk& disk);
 // from sector 1 to its end (or to sector 2^32 - 1); other entries beside it
 // make a hybrid MBR, which is said but is no fault.
 std::vector<Finding> VerifyProtectiveMbr(const VerifiedDisk& disk);
+
+// Both copies of a GPT, each header and each entry array apart ("backup GPT
+// entries: entry array CRC mismatch"), then the partitions of the copy
+// that passes: overlaps, and unique GUIDs that are not unique.
+std::vector<Finding> VerifyGpt(const VerifiedDisk& disk);
 
 // The number of findings that are problems.
 std::size_t ProblemCount(const std::vector<Finding>& findings);

@@ -4,6 +4,7 @@
 #include "fs/file_system.h"
 #include "fuzz/fuzz_input.h"
 #include "gpt/gpt_disk.h"
+#include "report/verify.h"
 
 using namespace partam;
 
@@ -42,5 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const GptHeader primary = gpt->PrimaryHeader();
     if (gpt->Basis() && !CheckGptHeader(primary, GptCopyKind::Primary, 1, source.totalSectors).empty())
         __builtin_trap();
+
+    // The verifier reads the same copies; whatever they hold, it only reads.
+    VerifiedDisk verified;
+    verified.read = source.read;
+    verified.readRun = source.readRun;
+    verified.sector0 = source.sector0;
+    verified.totalSectors = source.totalSectors;
+    VerifyGpt(verified);
+    VerifyProtectiveMbr(verified);
     return 0;
 }

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         DriveLayout layout(0, kNoFile);
         for (std::size_t s = 0; s < 4 && s < computed.answer.entries.size(); ++s) {
             const LayoutEntry& e = computed.answer.entries[s];
-            layout.slots[s] = {e.partitionType != 0, e.partitionType,    e.startingOffset, e.partitionLength,
+            layout.slots[s] = {e.partitionType != 0, e.partitionType, e.startingOffset, e.partitionLength,
                                e.partitionNumber,    e.hiddenSectors, e.bootIndicator};
         }
         source.layout = layout;
@@ -40,7 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int n = 1; n <= list->PartitionCount(2) + 1; ++n) list->GetPartition(n, true);
 
     // The verifier walks the same sectors its own way; it only reads.
-    const VerifiedDisk verified{read, source.sector0, disk.TotalSectors(), 255, 63};
+    VerifiedDisk verified;
+    verified.read = read;
+    verified.sector0 = source.sector0;
+    verified.totalSectors = disk.TotalSectors();
+    verified.heads = 255;
+    verified.sectorsPerTrack = 63;
     VerifyMbr(verified);
     VerifyProtectiveMbr(verified);
     return 0;

@@ -116,4 +116,19 @@ truncate -s 32M flat-flat.vmdk
 verified "a flat extent cut short" 513 \
     " Disk flat.vmdk, extent 1 (flat-flat.vmdk): its file holds 65536 sectors, the descriptor 131072 from sector 0" \
     flat.vmdk
+# GPT: each copy's header and entries on their own line, then how the
+# partitions of the copy that passes stand to each other.
+command -v sgdisk >/dev/null || skip "sgdisk is not installed"
+rm -f made.img && truncate -s 16M made.img
+sgdisk -n1:2048:+4M -t1:0700 -n2:0:+4M -t2:8200 made.img >/dev/null
+cp made.img disk.img
+verified "a clean sgdisk disk" 0 ""
+damaged "a primary entry array changed" 513 " Disk 0, primary GPT entries: entry array CRC mismatch" \
+    $((2 * 512 + 40)) '\x00'
+damaged "a backup header without its signature" 513 " Disk 0, backup GPT header: no \"EFI PART\" signature
+ Disk 0, backup GPT entries: note: not checked: its header failed" $((32767 * 512)) 'X'
+sgdisk -u2:"$(sgdisk -i1 made.img | sed -n 's/Partition unique GUID: //p')" made.img >/dev/null
+damaged "a unique GUID twice" 513 " Disk 0, partition 2: has the unique GUID of partition 1"
+sgdisk -u2:R -h1 made.img >/dev/null
+damaged "a hybrid MBR" 0 " Disk 0, protective MBR: note: a hybrid MBR: 1 partition beside the GPT entry"
 finish
