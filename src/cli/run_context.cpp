@@ -24,7 +24,8 @@ int RecordResult(RunContext& run, CommandId command, int code) {
 }
 
 void DebugTrace(RunContext& run, const char* label, int number, int extra) {
-    if (!run.options.debug) return;
+    // The trace would break the one document /json prints.
+    if (!run.options.debug || run.options.json) return;
     run.Printf("\nDebug: %02d %s ", number, label);
     if (extra != 0) run.Printf("%d", extra);
 }

@@ -17,6 +17,7 @@ constexpr std::size_t kHeaderCrcOffset = 16;
 constexpr std::size_t kCurrentLbaOffset = 24;
 constexpr std::size_t kAlternateLbaOffset = 32;
 constexpr std::size_t kFirstUsableOffset = 40;
+constexpr std::size_t kLastUsableOffset = 48;
 constexpr std::size_t kDiskGuidOffset = 56;
 constexpr std::size_t kEntryLbaOffset = 72;
 constexpr std::size_t kEntryCountOffset = 80;
@@ -138,6 +139,7 @@ int GptDisk::SetError(int code) {
 
 std::string GptDisk::DiskGuidText() const { return GuidText(&primary_[kDiskGuidOffset]); }
 std::uint64_t GptDisk::FirstUsableLba() const { return LoadLe64(&primary_[kFirstUsableOffset]); }
+std::uint64_t GptDisk::LastUsableLba() const { return LoadLe64(&primary_[kLastUsableOffset]); }
 std::uint64_t GptDisk::EntryArrayLba() const { return LoadLe64(&primary_[kEntryLbaOffset]); }
 std::uint32_t GptDisk::EntryCount() const { return LoadLe32(&primary_[kEntryCountOffset]); }
 std::uint32_t GptDisk::EntrySectors() const { return GptEntrySectors(EntryCount()); }

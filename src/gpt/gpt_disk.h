@@ -67,11 +67,15 @@ public:
     std::uint8_t RevisionMinor() const { return primary_[11]; }
     std::string DiskGuidText() const;
     std::uint64_t FirstUsableLba() const;
+    std::uint64_t LastUsableLba() const;
     std::uint64_t EntryArrayLba() const;
     std::uint32_t EntryCount() const;
     // The sectors the entry array takes.
     std::uint32_t EntrySectors() const;
     const std::vector<GptPartition>& Partitions() const { return records_; }
+    // The entry array as read, every entry whether used or not and whether
+    // its type is catalogued or not; empty when it could not be read.
+    const std::vector<std::uint8_t>& EntryArray() const { return entries_; }
 
     // Deletes partition `number` (1-based) or all; entries the catalogue does
     // not name are kept. 202 when a write fails.
