@@ -17,8 +17,7 @@ public:
     JsonValue(std::nullptr_t) {}
     JsonValue(bool value) : kind_(Kind::Bool), bool_(value) {}
     template <std::integral T>
-        requires(!std::same_as<T, bool> && !std::same_as<T, char>)
-    JsonValue(T value) {
+    requires(!std::same_as<T, bool> && !std::same_as<T, char>) JsonValue(T value) {
         if constexpr (std::is_signed_v<T>) {
             kind_ = Kind::Signed;
             signed_ = value;

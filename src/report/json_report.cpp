@@ -96,19 +96,20 @@ JsonValue MbrFreeSpace(mDisk& d) {
         if (!p) continue;
         if (const auto after = FreeRegionFrom(d, p->start + p->sectors)) regions.push_back(*after);
     }
-    std::sort(regions.begin(), regions.end(), [](const FreeRegion& a, const FreeRegion& b) {
-        return a.start < b.start;
-    });
+    std::sort(regions.begin(), regions.end(),
+              [](const FreeRegion& a, const FreeRegion& b) { return a.start < b.start; });
     JsonValue array = JsonValue::Array();
     for (std::size_t i = 0; i < regions.size(); ++i)
-        if (i == 0 || regions[i].start != regions[i - 1].start) array.Push(Region(regions[i].start, regions[i].sectors));
+        if (i == 0 || regions[i].start != regions[i - 1].start)
+            array.Push(Region(regions[i].start, regions[i].sectors));
     return array;
 }
 
 void AddMbrTable(JsonValue& o, mDisk& d, bool freeSpace) {
     o.Add("tableValid", d.SignatureValid() && d.TableValid());
     const auto& s = d.DiskSignature();
-    o.Add("diskSignature", d.SignatureValid() ? JsonValue(Format("0x%02X%02X%02X%02X", s[3], s[2], s[1], s[0])) : JsonValue());
+    o.Add("diskSignature",
+          d.SignatureValid() ? JsonValue(Format("0x%02X%02X%02X%02X", s[3], s[2], s[1], s[0])) : JsonValue());
     JsonValue& partitions = o.Add("partitions", JsonValue::Array());
     for (int i = 1; i <= d.PartitionCount(2); ++i)
         if (const mPart* p = d.GetPartition(i, true)) partitions.Push(MbrPartition(d, *p));
@@ -153,7 +154,8 @@ JsonValue GptEntryJson(mDisk& d, const GptEntry& e, const GptPartition* record) 
     const std::uint64_t attributes = LoadLe64(e.bytes + kEntryAttributes);
     o.Add("active", (attributes & kLegacyBootable) != 0);
     o.Add("hidden", (attributes & kHiddenAttribute) != 0);
-    o.Add("driveLetter", record ? Letter(d, d.DriveLetterOf(static_cast<int>(record->part.position))) : JsonValue());
+    o.Add("driveLetter",
+          record ? Letter(d, d.DriveLetterOf(static_cast<int>(record->part.position))) : JsonValue());
     o.Add("label", record ? TextOrNull(record->part.volumeLabel) : JsonValue());
     o.Add("filesystem", FileSystemAt(d, e.First()));
     o.Add("name", TextOrNull(Utf16LeToUtf8({e.bytes + kEntryName, kGptEntrySize - kEntryName}, true)));
@@ -167,13 +169,15 @@ JsonValue GptFreeSpace(const GptDisk& gpt, std::vector<GptEntry> used, std::uint
     JsonValue array = JsonValue::Array();
     std::uint64_t last = gpt.LastUsableLba();
     if (totalSectors != 0) last = std::min(last, totalSectors - 1);
-    std::sort(used.begin(), used.end(), [](const GptEntry& a, const GptEntry& b) { return a.First() < b.First(); });
+    std::sort(used.begin(), used.end(),
+              [](const GptEntry& a, const GptEntry& b) { return a.First() < b.First(); });
     std::uint64_t from = gpt.FirstUsableLba();
     for (const GptEntry& e : used) {
         if (from > last) return array;
         if (e.Sectors() == 0) continue;
         if (e.First() > from) array.Push(Region(from, std::min(e.First() - 1, last) - from + 1));
-        if (e.Last() >= from) from = e.Last() == std::numeric_limits<std::uint64_t>::max() ? e.Last() : e.Last() + 1;
+        if (e.Last() >= from)
+            from = e.Last() == std::numeric_limits<std::uint64_t>::max() ? e.Last() : e.Last() + 1;
     }
     if (from <= last) array.Push(Region(from, last - from + 1));
     return array;
@@ -192,7 +196,8 @@ void AddGptTable(JsonValue& o, mDisk& d, bool freeSpace) {
                                          [&](const GptPartition& r) { return r.entryIndex == e.index; });
         partitions.Push(GptEntryJson(d, e, record != records.end() ? &*record : nullptr));
     }
-    if (freeSpace) o.Add("freeSpace", gpt->Usable() ? GptFreeSpace(*gpt, used, d.TotalSectors()) : JsonValue::Array());
+    if (freeSpace)
+        o.Add("freeSpace", gpt->Usable() ? GptFreeSpace(*gpt, used, d.TotalSectors()) : JsonValue::Array());
 }
 
 JsonValue ErrorDisk(JsonValue number, bool isVirtual, int code, ErrorTextOf errorText) {
@@ -217,8 +222,8 @@ JsonValue SelectedDisk(mDisk& d, JsonValue number, bool freeSpace) {
     geometry.Add("heads", d.Geometry().tracksPerCylinder);
     geometry.Add("sectorsPerTrack", d.Geometry().sectorsPerTrack);
     o.Add("mediaType", d.IsRemovable() ? "Removable" : "Fixed");
-    o.Add("interface", d.BusName());
-    o.Add("description", d.DeviceDescription());
+    o.Add("interface", TextOrNull(d.BusName()));
+    o.Add("description", TextOrNull(d.DeviceDescription()));
     o.Add("table", TableName(d));
     if (d.IsGpt())
         AddGptTable(o, d, freeSpace);
@@ -249,7 +254,8 @@ JsonValue JsonError(int code, const std::string& text) {
 }
 
 JsonValue JsonDisks(mDisk& d, const ListingOptions& options, ErrorTextOf errorText) {
-    if (options.disk == kAllDisks || options.diskGiven == 0) return JsonEveryDisk(d, options.freeSpace, errorText);
+    if (options.disk == kAllDisks || options.diskGiven == 0)
+        return JsonEveryDisk(d, options.freeSpace, errorText);
     JsonValue disks = JsonValue::Array();
     if (options.disk != kVirtualDisk) {
         disks.Push(DiskAt(d, options.disk, options.freeSpace, errorText));

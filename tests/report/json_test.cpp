@@ -20,7 +20,8 @@ TEST(JsonStringTest, EscapesAndRepairsUtf8) {
         {"quotes and reverse solidus", R"(a "b" \c/)", R"("a \"b\" \\c/")"},
         {"short escapes", "\b\f\n\r\t", R"("\b\f\n\r\t")"},
         {"other control characters", std::string("\0\x01\x1f\x7f", 4), "\"\\u0000\\u0001\\u001F\x7f\""},
-        {"well-formed UTF-8 stays", "\xC3\xA9\xE6\x95\xB0\xF0\x9F\x98\x80", "\"\xC3\xA9\xE6\x95\xB0\xF0\x9F\x98\x80\""},
+        {"well-formed UTF-8 stays", "\xC3\xA9\xE6\x95\xB0\xF0\x9F\x98\x80",
+         "\"\xC3\xA9\xE6\x95\xB0\xF0\x9F\x98\x80\""},
         {"a stray byte", "a\xFFz", "\"a\xEF\xBF\xBDz\""},
         {"a sequence cut short, then a quote", "\xE6\x95\"", "\"\xEF\xBF\xBD\\\"\""},
         {"an overlong form", "\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
@@ -42,8 +43,16 @@ TEST(Utf16Test, NamesUpToTheirFirstZeroUnit) {
         {"BMP characters", {0xE9, 0x00, 0x70, 0x65}, true, "\xC3\xA9\xE6\x95\xB0"},
         {"a surrogate pair", {0x3D, 0xD8, 0x00, 0xDE}, true, "\xF0\x9F\x98\x80"},
         {"a high surrogate at the end", {'a', 0, 0x3D, 0xD8}, true, "a\xEF\xBF\xBD"},
-        {"a high surrogate before a letter", {0x3D, 0xD8, 'b', 0}, true, "\xEF\xBF\xBD" "b"},
-        {"a low surrogate alone", {0x00, 0xDE, 'c', 0}, true, "\xEF\xBF\xBD" "c"},
+        {"a high surrogate before a letter",
+         {0x3D, 0xD8, 'b', 0},
+         true,
+         "\xEF\xBF\xBD"
+         "b"},
+        {"a low surrogate alone",
+         {0x00, 0xDE, 'c', 0},
+         true,
+         "\xEF\xBF\xBD"
+         "c"},
         {"an odd last byte", {'d', 0, 'e'}, true, "d"},
     };
     for (const auto& c : kCases) EXPECT_EQ(Utf16LeToUtf8(c.in, c.untilZero), c.out) << c.what;
