@@ -188,16 +188,19 @@ void AddGptTable(JsonValue& o, mDisk& d, bool freeSpace) {
     o.Add("tableValid", gpt && gpt->Valid());
     o.Add("diskGuid", gpt && gpt->HeaderFound() ? JsonValue(gpt->DiskGuidText()) : JsonValue());
     JsonValue& partitions = o.Add("partitions", JsonValue::Array());
-    if (!gpt) return;
-    const std::vector<GptEntry> used = UsedEntries(*gpt);
-    for (const GptEntry& e : used) {
-        const auto& records = gpt->Partitions();
-        const auto record = std::find_if(records.begin(), records.end(),
-                                         [&](const GptPartition& r) { return r.entryIndex == e.index; });
-        partitions.Push(GptEntryJson(d, e, record != records.end() ? &*record : nullptr));
+    std::vector<GptEntry> used;
+    // The catalogued partitions by the index of their entry.
+    std::vector<const GptPartition*> records;
+    if (gpt) {
+        used = UsedEntries(*gpt);
+        records.resize(gpt->EntryArray().size() / kGptEntrySize);
+        for (const GptPartition& r : gpt->Partitions())
+            if (r.entryIndex < records.size()) records[r.entryIndex] = &r;
     }
+    for (const GptEntry& e : used) partitions.Push(GptEntryJson(d, e, records[e.index]));
     if (freeSpace)
-        o.Add("freeSpace", gpt->Usable() ? GptFreeSpace(*gpt, used, d.TotalSectors()) : JsonValue::Array());
+        o.Add("freeSpace",
+              gpt && gpt->Usable() ? GptFreeSpace(*gpt, used, d.TotalSectors()) : JsonValue::Array());
 }
 
 JsonValue ErrorDisk(JsonValue number, bool isVirtual, int code, ErrorTextOf errorText) {
