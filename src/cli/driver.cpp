@@ -45,19 +45,23 @@ bool NeedsText(VolumeKind kind) { return kind != VolumeKind::Boot && kind != Vol
 
 // The switches from the command line or the options file; true when the
 // command is to be carried out.
+// The trace of the switches is held until all are read: a /json after
+// /debug still keeps the document the whole output.
 bool ReadSwitches(RunContext& run, int argc, const char* const* argv) {
     RunOptions& o = run.options;
+    run.heldTrace.emplace();
+    const bool fromFile = argc <= 1 && ReadOptionsFile(run);
+    if (argc > 1) ParseCommandLine(run, argc, argv);
+    if (argc > 1 || fromFile) CheckJsonSwitch(run);
+    const std::string trace = std::move(*run.heldTrace);
+    run.heldTrace.reset();
+    if (!o.json) run.Print(trace);
+    if (fromFile) return true;
     if (argc <= 1) {
-        if (ReadOptionsFile(run)) {
-            CheckJsonSwitch(run);
-            return true;
-        }
         RecordResult(run, kNoParameters, kNoParameters);
         o.badSwitch = 1;
         return false;
     }
-    ParseCommandLine(run, argc, argv);
-    CheckJsonSwitch(run);
     return o.badSwitch == 0 && o.command != CommandId::None && o.help == 0;
 }
 

@@ -9,11 +9,11 @@
 #include "base/text.h"
 #include "cli/banner.h"
 #include "cli/branches.h"
-#include "mbr/edits.h"
 #include "cli/messages.h"
+#include "mbr/edits.h"
 #include "report/disk_info.h"
-#include "report/json_report.h"
 #include "report/ini_report.h"
+#include "report/json_report.h"
 
 namespace partam {
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ struct RunContext {
     // A command's own words for the failure it recorded, shown in the
     // general error line in place of the code's text.
     std::string resultText;
+    // The debug trace while it is held back rather than printed.
+    std::optional<std::string> heldTrace;
     // What a /json report found, for the document the run ends with.
     JsonValue jsonDisks = JsonValue::Array();
 
