@@ -19,6 +19,8 @@ have sfdisk || need+=(fdisk)
 have sgdisk || need+=(gdisk)
 have qemu-img || need+=(qemu-utils)
 have losetup || need+=(mount)
+# The JSON tests parse the documents and compare them with sfdisk --json.
+have python3 || need_bare+=(python3)
 # Peers that make volumes inside image files for the volume tests.
 [ -x /usr/sbin/mkntfs ] || have mkntfs || need+=(ntfs-3g)
 [ -x /usr/sbin/mkfs.fat ] || have mkfs.fat || need+=(dosfstools)

@@ -90,4 +90,47 @@ std::int64_t ReadNumber(std::string_view text, int base) {
 std::int64_t ReadDecimal(std::string_view text) { return ReadNumber(text, 10); }
 std::int64_t ReadHex(std::string_view text) { return ReadNumber(text, 16); }
 
+namespace {
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+}  // namespace
+
+std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes, bool untilZero) {
+    std::string out;
+    const std::size_t units = bytes.size() / 2;
+    const auto unit = [&](std::size_t i) -> char32_t { return bytes[2 * i] | (bytes[2 * i + 1] << 8); };
+    for (std::size_t i = 0; i < units && !(untilZero && unit(i) == 0); ++i) {
+        const char32_t u = unit(i);
+        if (IsHighSurrogate(u) && i + 1 < units && IsLowSurrogate(unit(i + 1))) {
+            AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
+            ++i;
+        } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
+            out += kReplacementUtf8;
+        } else {
+            AppendUtf8(out, u);
+        }
+    }
+    return out;
+}
+
 }  // namespace partam

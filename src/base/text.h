@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -31,5 +32,13 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 std::int64_t ReadDecimal(std::string_view text);
 // The same with hexadecimal digits and an optional "0x" prefix.
 std::int64_t ReadHex(std::string_view text);
+
+// U+FFFD, which stands for what cannot be read as text.
+inline constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";
+
+// UTF-16LE as UTF-8: every unit, or up to the first zero unit when
+// untilZero (a name in a field of fixed size). A surrogate without its
+// partner becomes U+FFFD; an odd last byte is left out.
+std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes, bool untilZero = false);
 
 }  // namespace partam

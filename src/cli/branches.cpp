@@ -1,6 +1,8 @@
 #include "cli/branches.h"
 
 #include "base/result_codes.h"
+#include "cli/messages.h"
+#include "report/json_report.h"
 #include "report/listing.h"
 
 namespace partam {
@@ -15,8 +17,12 @@ void ListBranch(RunContext& run) {
     listing.freeSpace = o.freeSpace != 0;
     listing.extendedOnly = o.extendedOnly != 0;
     listing.asciiMap = o.asciiMap != 0;
-    ReportContext report{run.platform, *run.disk, run.frame, *run.sizeFormatter};
-    ShowMBR(report, listing);
+    if (o.json) {
+        run.jsonDisks = JsonDisks(*run.disk, listing, ErrorText);
+    } else {
+        ReportContext report{run.platform, *run.disk, run.frame, *run.sizeFormatter};
+        ShowMBR(report, listing);
+    }
     RecordResult(run, CommandId::List, 0);
     DebugTrace(run, "List-Exit", o.result);
 }

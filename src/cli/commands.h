@@ -65,6 +65,8 @@ struct CommandRow {
     // A closing message of its own, shown instead when this is the run's
     // command and it succeeded.
     void (*closing)(RunContext&) = nullptr;
+    // /json may go with it: its branch then builds the run's JSON disks.
+    bool json = false;
 };
 
 std::span<const CommandRow> CommandRows();

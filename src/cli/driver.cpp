@@ -18,6 +18,7 @@
 #include "fs/volume_label.h"
 #include "gpt/gpt_disk.h"
 #include "mbr/partition_list.h"
+#include "report/json_report.h"
 #include "vdisk/open_vmdk.h"
 
 namespace partam {
@@ -44,15 +45,23 @@ bool NeedsText(VolumeKind kind) { return kind != VolumeKind::Boot && kind != Vol
 
 // The switches from the command line or the options file; true when the
 // command is to be carried out.
+// The trace of the switches is held until all are read: a /json after
+// /debug still keeps the document the whole output.
 bool ReadSwitches(RunContext& run, int argc, const char* const* argv) {
     RunOptions& o = run.options;
+    run.heldTrace.emplace();
+    const bool fromFile = argc <= 1 && ReadOptionsFile(run);
+    if (argc > 1) ParseCommandLine(run, argc, argv);
+    if (argc > 1 || fromFile) CheckJsonSwitch(run);
+    const std::string trace = std::move(*run.heldTrace);
+    run.heldTrace.reset();
+    if (!o.json) run.Print(trace);
+    if (fromFile) return true;
     if (argc <= 1) {
-        if (ReadOptionsFile(run)) return true;
         RecordResult(run, kNoParameters, kNoParameters);
         o.badSwitch = 1;
         return false;
     }
-    ParseCommandLine(run, argc, argv);
     return o.badSwitch == 0 && o.command != CommandId::None && o.help == 0;
 }
 
@@ -139,6 +148,16 @@ void ApplyExitValue(RunContext& run) {
     }
 }
 
+// The one document /json prints: the disks the report found, the run's
+// error (null on success) and, with /result, the exit code.
+void PrintJsonDocument(RunContext& run, int code) {
+    JsonValue document = JsonValue::Object();
+    document.Add("disks", std::move(run.jsonDisks));
+    document.Add("error", code != 0 ? JsonError(code, ResultWords(run, code)) : JsonValue());
+    if (run.options.showResult) document.Add("result", run.options.result);
+    run.Print(document.Text() + "\n");
+}
+
 }  // namespace
 
 TableReaders StandardTableReaders() {
@@ -187,7 +206,7 @@ int RunProgram(Platform& platform, int argc, const char* const* argv) {
     run.frame = SetFrameStyle(FrameStyleForCodePage(codePage), codePage);
 
     const bool doIt = ReadSwitches(run, argc, argv);
-    if (!o.silent) {
+    if (!o.silent && !o.json) {
         run.Printf("\n%s for %s\n", kBanner, kPlatformName);
         run.Printf("  %s\n", kBannerSecondLine);
     }
@@ -202,8 +221,12 @@ int RunProgram(Platform& platform, int argc, const char* const* argv) {
         ShowHelp(run);
     }
     if (o.shutdownMode != 0 && (o.result == 0 || o.ignoreErrors)) ShutdownSystem(platform, o.shutdownMode);
+    const int code = o.result;
     ApplyExitValue(run);
-    if (o.showResult) run.Printf(o.silent ? "\n%d\n" : "\n Result: %d\n", o.result);
+    if (o.json)
+        PrintJsonDocument(run, code);
+    else if (o.showResult)
+        run.Printf(o.silent ? "\n%d\n" : "\n Result: %d\n", o.result);
     return o.result;
 }
 

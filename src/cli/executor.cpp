@@ -103,7 +103,7 @@ void MakeSafetyCopies(RunContext& run) { run.safetyCopies = partam::MakeSafetyCo
 void ProcessSwitches2(RunContext& run) {
     DebugTrace(run, "ProcessSwitches2", 0);
     if (run.options.result == 0) RunFrame(run);
-    if (!run.options.silent) run.Print("\n");
+    if (!run.options.silent && !run.options.json) run.Print("\n");
 }
 
 }  // namespace partam

@@ -48,6 +48,7 @@ constexpr const char* kSecondHalf[] = {
     "Confirm     Automatically answers 'Yes'",
     "Ignore      Ignore Errors and continue processing",
     "Result      Shows Errorlevel code on program exit",
+    "Json        Shows List, TabList or Info as one JSON document",
     "?           Displays this help page",
 };
 

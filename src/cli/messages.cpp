@@ -207,9 +207,17 @@ std::string ResultLine(RunContext& run, int code) {
     return FillPattern(" Error %d: %s\n\n", code, run.resultText.empty() ? text : run.resultText);
 }
 
+std::string ResultWords(RunContext& run, int code) {
+    std::string line = ResultLine(run, code);
+    const std::string lead = Format("Error %d: ", code);
+    if (const auto at = line.find(lead); at != std::string::npos) line.erase(0, at + lead.size());
+    return line;
+}
+
 void ShowMessages(RunContext& run) {
     const RunOptions& o = run.options;
-    if (o.messageLevel == 1) return;
+    // The JSON document carries the result instead.
+    if (o.messageLevel == 1 || o.json) return;
     if (o.result == 0) {
         if (o.messageLevel != 3) ShowSuccess(run);
         return;

@@ -21,6 +21,9 @@ const char* ErrorText(RunContext& run, int code);
 // argument list for the codes that name it.
 std::string ResultLine(RunContext& run, int code);
 
+// The same line's words alone, without its "Error N: " lead.
+std::string ResultWords(RunContext& run, int code);
+
 // What 102 prints after its line, before the wait for a key.
 extern const char* const kNoParametersHelp;
 

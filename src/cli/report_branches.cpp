@@ -9,9 +9,11 @@
 #include "base/text.h"
 #include "cli/banner.h"
 #include "cli/branches.h"
+#include "cli/messages.h"
 #include "mbr/edits.h"
 #include "report/disk_info.h"
 #include "report/ini_report.h"
+#include "report/json_report.h"
 
 namespace partam {
 
@@ -43,8 +45,12 @@ void WriteIniBranch(RunContext& run) {
 }
 
 void InfoBranch(RunContext& run) {
-    ReportContext report = ReportOf(run);
-    ShowInfo(report);
+    if (run.options.json) {
+        run.jsonDisks = JsonEveryDisk(*run.disk, run.options.freeSpace != 0, ErrorText);
+    } else {
+        ReportContext report = ReportOf(run);
+        ShowInfo(report);
+    }
     DebugTrace(run, "ShowInfo", run.options.result);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "platform/platform.h"
 #include "report/formatters.h"
 #include "report/frame.h"
+#include "report/json.h"
 
 namespace partam {
 
@@ -35,6 +37,10 @@ struct RunContext {
     // A command's own words for the failure it recorded, shown in the
     // general error line in place of the code's text.
     std::string resultText;
+    // The debug trace while it is held back rather than printed.
+    std::optional<std::string> heldTrace;
+    // What a /json report found, for the document the run ends with.
+    JsonValue jsonDisks = JsonValue::Array();
 
     void Print(const std::string& text) { platform.Write(text); }
 #if defined(__GNUC__)

@@ -24,9 +24,14 @@ int RecordResult(RunContext& run, CommandId command, int code) {
 }
 
 void DebugTrace(RunContext& run, const char* label, int number, int extra) {
-    if (!run.options.debug) return;
-    run.Printf("\nDebug: %02d %s ", number, label);
-    if (extra != 0) run.Printf("%d", extra);
+    // The trace would break the one document /json prints.
+    if (!run.options.debug || run.options.json) return;
+    std::string text = Format("\nDebug: %02d %s ", number, label);
+    if (extra != 0) text += Format("%d", extra);
+    if (run.heldTrace)
+        *run.heldTrace += text;
+    else
+        run.Print(text);
 }
 
 }  // namespace partam

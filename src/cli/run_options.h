@@ -114,6 +114,9 @@ struct RunOptions {
     std::uint8_t signatureBytes[4] = {0, 0, 0, 0};
     std::string volumeIdText;
     std::int32_t entriesSorted = 0;
+    // /json: the report as one JSON document, and the switch as typed.
+    std::int32_t json = 0;
+    std::string jsonSwitchText;
 };
 
 }  // namespace partam

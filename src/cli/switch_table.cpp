@@ -199,6 +199,12 @@ SwitchOutcome Shutdown(RunContext& run, const std::string&, const std::string& v
     return ReadInt32(value, run.options.shutdownMode);
 }
 
+SwitchOutcome Json(RunContext& run, const std::string& argument, const std::string&) {
+    run.options.json = 1;
+    run.options.jsonSwitchText = argument;
+    return Applied;
+}
+
 SwitchOutcome PlainText(RunContext& run, const std::string&, const std::string&) {
     run.frame = SetFrameStyle(3, run.platform.OutputCodePage());
     return Applied;
@@ -298,6 +304,7 @@ const SwitchRule kRules[] = {
     {.keywords = {"asciimap"}, .flag = &R::asciiMap},
     {.keywords = {"verify"}, .command = C::Verify},
     {.keywords = {"shutdown="}, .mode = M::Valued, .destination = &R::scratchText, .effect = Shutdown},
+    {.keywords = {"json"}, .effect = Json},
     {.keywords = {"?"}, .flag = &R::help},
 };
 

@@ -5,6 +5,7 @@
 
 #include "base/result_codes.h"
 #include "base/text.h"
+#include "cli/commands.h"
 #include "cli/run.h"
 #include "cli/switch_table.h"
 
@@ -143,6 +144,19 @@ std::int64_t KeywordNumber(const std::string& text) {
     if (EqualsNoCase(text, "Win7")) return 2;
     if (EqualsNoCase(text, "PartitionTable") || EqualsNoCase(text, "pt")) return 3;
     return ReadDecimal(text);
+}
+
+// A script that asked for a document never gets text in its place: the
+// refusal comes before anything is read or written.
+void CheckJsonSwitch(RunContext& run) {
+    RunOptions& o = run.options;
+    if (!o.json) return;
+    if (o.help) {
+        o.json = 0;
+    } else if (!CommandRowOf(o.command).json && o.badSwitch == 0) {
+        o.badSwitch = 1;
+        RecordSwitchError(run, CommandId::None, kInvalidSwitch, o.jsonSwitchText);
+    }
 }
 
 }  // namespace partam

@@ -48,6 +48,11 @@ inline constexpr std::size_t kOptionsTokenLimit = 1023;
 // when the file held any token.
 bool ReadOptionsFile(RunContext& run);
 
+// /json goes only with a command whose row has a JSON form; with any other
+// (or none) it is an invalid switch (105). With /? it is dropped: the help
+// page is text.
+void CheckJsonSwitch(RunContext& run);
+
 // The repair mode: "XP" 1, "Win7" 2, "PartitionTable" and "pt" 3, otherwise
 // the decimal value; -1 for an empty text.
 std::int64_t KeywordNumber(const std::string& text);

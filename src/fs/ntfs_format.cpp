@@ -160,35 +160,4 @@ bool IsVolumeFileName(ByteView value) {
     return value.size() >= 66 + sizeof kName && std::memcmp(value.data() + 66, kName, sizeof kName) == 0;
 }
 
-std::string Utf16LeToUtf8(ByteView bytes) {
-    std::string out;
-    const std::size_t units = bytes.size() / 2;
-    auto unit = [&](std::size_t i) { return static_cast<std::uint32_t>(LoadLe16(&bytes[2 * i])); };
-    for (std::size_t i = 0; i < units; ++i) {
-        std::uint32_t c = unit(i);
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 }  // namespace partam

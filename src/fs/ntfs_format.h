@@ -101,8 +101,4 @@ std::optional<std::vector<DataRun>> DecodeDataRuns(ByteView runs, std::uint64_t 
 // A $FILE_NAME value whose name is "$Volume".
 bool IsVolumeFileName(ByteView value);
 
-// UTF-16LE as UTF-8; an unpaired surrogate becomes U+FFFD. An odd last byte
-// is left out.
-std::string Utf16LeToUtf8(ByteView bytes);
-
 }  // namespace partam

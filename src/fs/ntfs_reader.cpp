@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/text.h"
 #include "fs/volume_label.h"
 
 namespace partam {

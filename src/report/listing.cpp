@@ -99,31 +99,12 @@ void MbrHead(ReportContext& r) {
     ColumnUnderline(r, {3, 3, 9, 4, 4, 4, 14, 14, 2, 11});
 }
 
-// The free region that starts at sector from: up to the nearest partition
-// start after it or the disk's end. Nothing when from lies inside a primary
-// or at or past the disk's end.
 void FreeSpaceFrom(ReportContext& r, std::uint64_t from) {
-    mDisk& d = r.disk;
-    std::uint64_t next = d.TotalSectors();
-    for (int n = 1; n <= d.PartitionCount(0); ++n) {
-        const mPart* p = d.GetPartition(n, false);
-        if (!p || p->sectors == 0) continue;
-        if (p->start <= from && from < p->start + p->sectors) return;
-        if (p->start >= from && p->start < next) next = p->start;
-    }
-    if (from < next) ShowFreeSpaceRow(r, from, next - from);
+    if (const auto region = FreeRegionFrom(r.disk, from)) ShowFreeSpaceRow(r, region->start, region->sectors);
 }
 
-// Sector 63 is where the first partition of a traditional table begins; the
-// space in front of the lowest primary counts from there.
 void FreeSpaceInFront(ReportContext& r) {
-    mDisk& d = r.disk;
-    std::uint64_t first = d.TotalSectors();
-    for (int n = 1; n <= d.PartitionCount(0); ++n) {
-        if (const mPart* p = d.GetPartition(n, false); p && p->start < first) first = p->start;
-    }
-    if (first > kFirstPartitionSector && first <= d.TotalSectors())
-        ShowFreeSpaceRow(r, kFirstPartitionSector, first - kFirstPartitionSector);
+    if (const auto region = FreeRegionInFront(r.disk)) ShowFreeSpaceRow(r, region->start, region->sectors);
 }
 
 // The logical partitions of an extended partition follow it in the list,
@@ -238,6 +219,29 @@ void ShowIndex(ReportContext& r, const ListingOptions& o, int index) {
 }
 
 }  // namespace
+
+std::optional<FreeRegion> FreeRegionFrom(mDisk& d, std::uint64_t from) {
+    std::uint64_t next = d.TotalSectors();
+    for (int n = 1; n <= d.PartitionCount(0); ++n) {
+        const mPart* p = d.GetPartition(n, false);
+        if (!p || p->sectors == 0) continue;
+        if (p->start <= from && from < p->start + p->sectors) return std::nullopt;
+        if (p->start >= from && p->start < next) next = p->start;
+    }
+    if (from >= next) return std::nullopt;
+    return FreeRegion{from, next - from};
+}
+
+// Sector 63 is where the first partition of a traditional table begins; the
+// space in front of the lowest primary counts from there.
+std::optional<FreeRegion> FreeRegionInFront(mDisk& d) {
+    std::uint64_t first = d.TotalSectors();
+    for (int n = 1; n <= d.PartitionCount(0); ++n) {
+        if (const mPart* p = d.GetPartition(n, false); p && p->start < first) first = p->start;
+    }
+    if (first <= kFirstPartitionSector || first > d.TotalSectors()) return std::nullopt;
+    return FreeRegion{kFirstPartitionSector, first - kFirstPartitionSector};
+}
 
 void ShowMBR(ReportContext& report, const ListingOptions& options) {
     mDisk& d = report.disk;

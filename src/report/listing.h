@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "disk/disk.h"
@@ -49,6 +50,19 @@ struct GptRow {
 inline constexpr int kFrameInnerWidth = 77;
 
 void ShowMBR(ReportContext& report, const ListingOptions& options);
+
+// The free space of an MBR disk as the listing's free-space rows show it.
+struct FreeRegion {
+    std::uint64_t start = 0;
+    std::uint64_t sectors = 0;
+};
+// The region that starts at sector from, up to the nearest primary's start
+// after it or the disk's end; none when from lies inside a primary or at or
+// past the disk's end.
+std::optional<FreeRegion> FreeRegionFrom(mDisk& disk, std::uint64_t from);
+// The region from sector 63 up to the lowest primary; none when that
+// primary starts at 63 or before.
+std::optional<FreeRegion> FreeRegionInFront(mDisk& disk);
 
 // The drive letter column of primary partition number: "NA" on a virtual
 // disk, "C:" with a letter, two spaces without one.

@@ -118,6 +118,7 @@ std::string Differs(const Files& a, const Files& b) {
 TEST(FaultInjectionTest, EveryReadAndWriteOfEveryCommandFails) {
     const char* kCommands[] = {
         "/list /disk=* /extended",
+        "/list /disk=* /json /freespace",
         "/save=mbr /filename=C:\\m.bin",
         "/save=disk /filename=C:\\d.bin",
         "/save=gpt /disk=1 /filename=C:\\g.bin",

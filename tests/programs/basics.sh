@@ -48,6 +48,7 @@ help+=$'\n /Msg=#       Hides the status message displayed upon program exit'
 help+=$'\n /Confirm     Automatically answers \'Yes\''
 help+=$'\n /Ignore      Ignore Errors and continue processing'
 help+=$'\n /Result      Shows Errorlevel code on program exit'
+help+=$'\n /Json        Shows List, TabList or Info as one JSON document'
 help+=$'\n /?           Displays this help page'
 help+=$'\n \nAll funtions return 0 on success, > 0 on error\n'
 

@@ -53,6 +53,8 @@ put gpt.img $((512 + 72)) '\x02\x00\x00\x00\x00\x00\x00\x00\xff\xff\xff\xff\x00\
 for image in loop far wrap many gpt; do
     images "$image.img"
     reads_only "/list of $image.img" "$image.img" /list /text /extended /freespace /disk=*
+    reads_only "/list /json of $image.img" "$image.img" /list /json /freespace /disk=*
+    if command -v python3 >/dev/null && ! python3 -m json.tool out >/dev/null; then fail "/list /json of $image.img"; fi
     reads_only "/partcount of $image.img" "$image.img" /partcount
     reads_only "/show=sector of $image.img" "$image.img" /show=sector /sector=0
     reads_only "/save=disk of $image.img" "$image.img" /save=disk /filename=saved.bin
