@@ -261,8 +261,8 @@ TEST(ExecutorTest, ActionTextsOfThePrompt) {
     }
 }
 
-// The safety copies come before every command that can cost a table, and
-// before no other; each command that has a branch is run as far as it goes.
+// The safety copies come before every command that changes a table or
+// sector 0, and before no other; each command that has a branch is run as far as it goes.
 TEST(ExecutorTest, SafetyCopiesGoBeforeTheCommandsThatCanCostATable) {
     for (const CommandRow& row : CommandRows()) {
         if (!row.branch) continue;
@@ -275,7 +275,7 @@ TEST(ExecutorTest, SafetyCopiesGoBeforeTheCommandsThatCanCostATable) {
         run.sizeFormatter = std::make_unique<SizeFormatter>(platform);
         ProcessSwitches2(run);
         const std::vector<int> expected =
-            row.effect == DiskEffect::WritesAfterSafetyCopies ? std::vector<int>{0, 1} : std::vector<int>{};
+            EffectOf(run.options) == DiskEffect::ChangesTable ? std::vector<int>{0, 1} : std::vector<int>{};
         EXPECT_EQ(run.safetyCopies, expected) << static_cast<int>(row.id);
     }
 }
