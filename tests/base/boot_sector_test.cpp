@@ -44,7 +44,6 @@ TEST(BootSectorTest, KindOfSectorZero) {
         K kind;
     } cases[] = {
         {"FAT16", fat16, K::FileSystem},
-        {"FAT16 without 55 AA", With(fat16, {{510, {0, 0}}}), K::FileSystem},
         {"FAT16, its jump not one", With(fat16, {{2, {0x00}}}), K::PartitionTable},
         {"FAT16, no sector size", With(fat16, {{11, {0, 0}}}), K::PartitionTable},
         {"FAT16, three FATs", With(fat16, {{16, {3}}}), K::PartitionTable},

@@ -120,8 +120,6 @@ refuses "/type= beyond a byte" empty.img 105 "$e105_type" /type=256 /create
 refuses "/size=0" empty.img 141 "$e141" /create /size=0
 not_a_number e105_size /size=all
 refuses "/size= neither a number nor max" empty.img 105 "$e105_size" /create /size=all
-not_a_number e105_size /size=1O24
-refuses "/size= with a letter" empty.img 105 "$e105_size" /create /size=1O24
 refuses "/size= beyond any entry" empty.img 138 "$e138" /create /size=18446744073709551615
 not_a_number e105_size /size=18446744073709551616
 refuses "/size= past 2^64 - 1" empty.img 105 "$e105_size" /create /size=18446744073709551616
