@@ -2,17 +2,17 @@
 
 #include <algorithm>
 
+#include "base/boot_sector.h"
 #include "base/result_codes.h"
+#include "mbr/edits.h"
 #include "mbr/partition_list.h"
 
 namespace partam {
 
-Sector WithBootCode(SectorView sector0, const std::array<std::uint8_t, 4>& signature,
-                    const BootCodeImage& image) {
+Sector WithBootCode(SectorView sector0, const BootCodeImage& image) {
     Sector out{};
     std::copy(sector0.begin(), sector0.end(), out.begin());
     std::copy(image.begin(), image.begin() + kDiskSignatureOffset, out.begin());
-    std::copy(signature.begin(), signature.end(), out.begin() + kDiskSignatureOffset);
     out[kDiskSignatureOffset + 4] = 0;
     out[kDiskSignatureOffset + 5] = 0;
     SetBootSignature(out);
@@ -29,9 +29,15 @@ int RepairBootCode(mDisk& disk, const BootCodeImage& image) {
         disk.SetError(kMbrReadFailed, 0);
         return kMbrReadFailed;
     }
-    const std::array<std::uint8_t, 4> signature =
-        HasBootSignature(current) ? DiskSignatureBytes(current) : std::array<std::uint8_t, 4>{};
-    return disk.WriteSector0(WithBootCode(current, signature, image));
+    // A sector 0 without 55 AA (a blank disk) becomes an MBR; the boot
+    // sector of a filesystem that fills the disk, or another system's label,
+    // would be destroyed.
+    const SectorZeroKind kind = ClassifySectorZero(current);
+    if (kind == SectorZeroKind::FileSystem || kind == SectorZeroKind::ForeignLabel) {
+        disk.SetError(kCreateWithoutMbr, 0);
+        return kCreateWithoutMbr;
+    }
+    return disk.WriteSector0(WithBootCode(current, image));
 }
 
 namespace {
@@ -51,6 +57,7 @@ bool Listed(PartitionList& list, const mPart& record) {
 
 int RebuildTableFromLayout(mDisk& disk) {
     PartitionList* list = disk.Mbr();
+    if (const int refused = RefuseUnlessTable(disk); refused != 0) return refused;
     if (disk.TableValid() || !list) return disk.GetError();
     Sector sector = disk.Sector0();
     ClearPartitionTable(sector);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "backup/save_restore.h"
+#include "base/boot_sector.h"
 #include "base/text.h"
 
 namespace partam {
@@ -19,7 +20,12 @@ bool InSetupEnvironment(Platform& platform, const std::string& temp) {
 }  // namespace
 
 bool MayCopyToSector30(mDisk& disk) {
-    if (!disk.SignatureValid() || disk.IsGpt() || disk.TotalSectors() <= kMbrCopySector) return false;
+    // Only an MBR table's disk keeps its sectors before the first partition
+    // free: a filesystem that fills the disk has its FATs or its code there,
+    // a GPT its entries, another system's label whatever it wants.
+    if (!disk.Sector0Read() || ClassifySectorZero(disk.Sector0()) != SectorZeroKind::PartitionTable)
+        return false;
+    if (disk.IsGpt() || disk.TotalSectors() <= kMbrCopySector) return false;
     for (int i = 1; i <= disk.PartitionCount(2); ++i) {
         const mPart* p = disk.GetPartition(i, true);
         if (p && p->start <= kMbrCopySector) return false;

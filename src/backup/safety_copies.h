@@ -17,11 +17,12 @@ inline constexpr std::uint64_t kMbrCopySector = 30;
 // In a Windows setup environment no copies are made.
 std::vector<int> MakeSafetyCopies(mDisk& disk);
 
-// Whether sector 30 of the selected disk may take the copy: only on an MBR
-// disk (55 AA, no GPT) whose partitions and extended boot records all start
-// after it, and only when the sector holds nothing (zeros) or an earlier
-// copy of this disk's MBR. Boot loaders keep their code in the sectors
-// before the first partition; a copy must never land on it.
+// Whether sector 30 of the selected disk may take the copy: only on a disk
+// whose sector 0 is an MBR partition table (55 AA; no filesystem's boot
+// sector, GPT entry or other system's label: see ClassifySectorZero) and
+// whose partitions and extended boot records all start after it, and only when the sector holds nothing
+// (zeros) or an earlier copy of this disk's MBR. Boot loaders keep their code in the sectors before the first
+// partition; a copy must never land on it.
 bool MayCopyToSector30(mDisk& disk);
 
 }  // namespace partam

@@ -23,6 +23,21 @@ bool WriteAll(SectorFile& file, const std::uint8_t* bytes, std::size_t count) {
     return file.WriteBytes(bytes, static_cast<std::uint32_t>(count), &done) && done == count;
 }
 
+int Refuse(mDisk& disk, int code, int parameter = 0) {
+    disk.SetError(code, parameter);
+    return code;
+}
+
+// Where a restore writes: a header must name the kind asked for and the
+// sector the restore writes to, or, for the file's own sectors, names them;
+// a plain dump goes where it is asked to, and has no sectors of its own.
+std::optional<std::uint64_t> Destination(const RestoreRequest& r, const std::optional<BackupHeader>& header) {
+    if (!header) return r.ownSectors ? std::nullopt : std::optional<std::uint64_t>(r.target);
+    if (r.kind != BackupKind::None && header->kind != static_cast<std::uint8_t>(r.kind)) return std::nullopt;
+    if (r.ownSectors) return header->firstSector;
+    return header->firstSector == r.target ? std::optional<std::uint64_t>(r.target) : std::nullopt;
+}
+
 // A file for a backup, replacing what was there. A file that cannot be
 // made is one in a place that does not exist (562) or one that exists and
 // may not be replaced (563).
@@ -152,39 +167,41 @@ std::uint32_t VolumeBootRecordSectors(std::uint32_t type) {
 int Restore(mDisk& disk, const RestoreRequest& r) {
     Platform& platform = disk.GetPlatform();
     SectorFile file(platform);
-    if (!file.OpenRead(r.path)) return disk.SetError(kFileMissing, 0);
+    if (!file.OpenRead(r.path)) return Refuse(disk, kFileMissing);
     const std::uint64_t size = file.Size();
     Sector first{};
     const bool header =
         size >= kSectorSize && file.ReadSectors(first.data(), 0, 1) && ProbeBackupHeader(first) != 0;
+    const std::optional<BackupHeader> saved =
+        header ? std::optional<BackupHeader>(DecodeBackupHeader(first)) : std::nullopt;
+    const std::optional<std::uint64_t> target = Destination(r, saved);
     const std::uint64_t held = (size - (header ? kSectorSize : 0)) / kSectorSize;
-    const std::uint64_t data = header ? HeaderDataSectors(DecodeBackupHeader(first)) : held;
-    // Nothing is written unless all of it can be: the file holds what it
-    // claims, whole sectors, no more than asked for, and the disk has room.
-    const bool fits = data != 0 && data <= held && (header || size % kSectorSize == 0) &&
+    const std::uint64_t data = saved ? HeaderDataSectors(*saved) : held;
+    // Nothing is written unless all of it can be: the file goes where it
+    // came from, holds what it claims, whole sectors, no more than asked
+    // for, and the disk has room.
+    const bool fits = target && data != 0 && data <= held && (header || size % kSectorSize == 0) &&
                       (r.expected < 0 || data <= static_cast<std::uint64_t>(r.expected)) &&
                       (disk.TotalSectors() == 0 ||
-                       (r.target < disk.TotalSectors() && data <= disk.TotalSectors() - r.target));
-    if (!fits) return disk.SetError(kFileSizeMismatch, 0);
+                       (*target < disk.TotalSectors() && data <= disk.TotalSectors() - *target));
+    if (!fits) return Refuse(disk, kFileSizeMismatch);
     if (r.expected < 0) platform.Write(Format("\n Sector Count: %" PRIu64 " \n", data));
 
     const std::uint64_t dataStart = header ? 1 : 0;
-    bool written = true;
+    int failed = 0;
     SectorBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(data, kChunkSectors)));
     for (std::uint64_t k = 0, done = 0; done < data; ++k) {
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunkSectors, data - done));
-        if (!file.ReadSectors(buffer.data(), dataStart + done, n)) return disk.SetError(kBackupReadFailed, 0);
+        if (!file.ReadSectors(buffer.data(), dataStart + done, n)) return Refuse(disk, kBackupReadFailed);
         platform.Write(Format(" %" PRIu64 " ", k));
         if (r.mbrCheck && k == 0 && !HasBootSignature(SectorView(buffer.data(), kSectorSize)))
-            return disk.SetError(kFileWithoutValidMbr, disk.CurrentIndex());
+            return Refuse(disk, kFileWithoutValidMbr, disk.CurrentIndex());
         // A failed write is recorded and the later chunks are still written.
-        written = disk.WriteSectors(buffer.data(), r.target + done, n) == 0 && written;
+        if (const int code = disk.WriteSectors(buffer.data(), *target + done, n); failed == 0) failed = code;
         done += n;
     }
-    if (!disk.Flush()) written = disk.SetError(kSectorWriteFailed, 0) == 0;
-    // The disk found without a valid MBR before has one now.
-    if (written && disk.GetError() == kMbrCorrupt) disk.SetError(1, 0);
-    return disk.GetError();
+    if (!disk.Flush() && failed == 0) failed = Refuse(disk, kSectorWriteFailed);
+    return failed;
 }
 
 }  // namespace partam

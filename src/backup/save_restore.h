@@ -38,6 +38,13 @@ struct RestoreRequest {
     std::uint64_t target = 0;    // the disk sector the first data sector goes to
     std::int64_t expected = -1;  // at most this many sectors; -1: what the file holds
     bool mbrCheck = false;       // the first sector must end with 55 AA
+    // A file with a header goes back where it came from: the header must
+    // name this kind of backup (None: any kind) and the target as the
+    // sector its data was saved from. With ownSectors the header's first
+    // sector is the target instead, and a file without a header, which
+    // names no sectors of its own, is refused.
+    BackupKind kind = BackupKind::None;
+    bool ownSectors = false;
 };
 
 // The header a file starts with, when it starts with one.
@@ -47,9 +54,12 @@ std::optional<BackupHeader> ReadBackupHeader(Platform& platform, const std::stri
 // for the FAT types, 7 for NTFS; 0 for a type whose boot record is not known.
 std::uint32_t VolumeBootRecordSectors(std::uint32_t type);
 
-// Writes the file's data sectors to the disk from the target on. The file's
-// size, its header's claim and the disk's end are checked before anything
-// is written (560).
+// Writes the file's data sectors to the disk from the target on. Where the
+// header says the data came from, the file's size, its header's claim and
+// the disk's end are checked before anything is written (560). Returns its
+// own outcome, recorded in the disk object as well: 564 no file, 560, 561
+// no 55 AA where mbrCheck wants it, 508 a file that cannot be read, 505 a
+// write that failed.
 int Restore(mDisk& disk, const RestoreRequest& request);
 
 }  // namespace partam

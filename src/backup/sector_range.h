@@ -18,8 +18,9 @@ struct SectorRange {
 };
 
 // "a-b": the number before a "-" that stands at the second character or
-// later, and the number after it, each read as a decimal number; nothing
-// when there is no such "-". The numbers are not judged here.
+// later, and the number after it, each all decimal digits; nothing when
+// there is no such "-" or either is no number (or passes 2^63 - 1). Their
+// order is not judged here.
 std::optional<SectorRange> ParseRangeText(std::string_view text);
 
 }  // namespace partam

@@ -1,5 +1,7 @@
 #include "base/text.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -86,6 +88,20 @@ std::int64_t ReadNumber(std::string_view text, int base) {
 }
 
 }  // namespace
+
+std::optional<std::uint64_t> LeadingDecimal(std::string_view text) {
+    std::uint64_t value = 0;
+    if (!StartsWithDigit(text) ||
+        std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::uint64_t> ParseDecimal(std::string_view text) {
+    const bool digitsOnly =
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return digitsOnly ? LeadingDecimal(text) : std::nullopt;
+}
 
 std::int64_t ReadDecimal(std::string_view text) { return ReadNumber(text, 10); }
 std::int64_t ReadHex(std::string_view text) { return ReadNumber(text, 16); }

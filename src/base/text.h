@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,6 +27,14 @@ inline bool StartsWithDigit(std::string_view text) {
     return !text.empty() && text[0] >= '0' && text[0] <= '9';
 }
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+// A number as the user types one: decimal digits and nothing else, at most
+// 2^64 - 1; nothing for any other text (a sign, a blank, a letter, a value
+// past 2^64 - 1, an empty text).
+std::optional<std::uint64_t> ParseDecimal(std::string_view text);
+// The number a text begins with, whatever follows it ("4k" is 4); nothing
+// when it does not begin with a digit or the number passes 2^64 - 1.
+std::optional<std::uint64_t> LeadingDecimal(std::string_view text);
 
 // Leading blanks, an optional sign and the leading decimal digits; 0 without
 // digits. Saturates instead of overflowing.

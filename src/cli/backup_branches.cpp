@@ -62,7 +62,7 @@ void SaveVolumeBootRecord(RunContext& run, const std::string& path) {
 }  // namespace
 
 void SaveBranch(RunContext& run) {
-    const RunOptions& o = run.options;
+    RunOptions& o = run.options;
     mDisk& disk = *run.disk;
     const bool ignore = o.ignoreErrors != 0;
     const std::optional<std::string> path = Parameter(run, "/Filename");
@@ -70,6 +70,7 @@ void SaveBranch(RunContext& run) {
         RecordResult(run, CommandId::Save, kBadFileName);
         return;
     }
+    o.fileName = *path;  // the file the success line names
     switch (o.area) {
         case AreaKind::Mbr:
             SmallSave(disk, *path, 0, 1, HeaderKind(o, BackupKind::Mbr), ignore);
@@ -116,23 +117,27 @@ void SaveBranch(RunContext& run) {
 }
 
 void RestoreBranch(RunContext& run) {
-    const RunOptions& o = run.options;
+    RunOptions& o = run.options;
     mDisk& disk = *run.disk;
     const std::optional<std::string> path = Parameter(run, "/Filename");
     if (!path) {
         RecordResult(run, CommandId::Restore, kBadFileName);
         return;
     }
-    RestoreRequest request{*path, 0, -1, false};
+    o.fileName = *path;
+    RestoreRequest request{*path};
     switch (o.area) {
         case AreaKind::Mbr:
             request.expected = 1;
             request.mbrCheck = o.ignoreErrors == 0;
+            request.kind = BackupKind::Mbr;
             break;
         case AreaKind::Head:
             request.expected = 63;
+            request.kind = BackupKind::Head;
             break;
         case AreaKind::Disk:
+            request.kind = BackupKind::Disk;
             break;
         case AreaKind::Gpt: {
             GptDisk* gpt = disk.Gpt();
@@ -157,21 +162,33 @@ void RestoreBranch(RunContext& run) {
                 RecordResult(run, CommandId::Restore, !header ? kNotGptDisk : kInvalidPartition);
                 return;
             }
+            // Back into the partition that starts where it was saved from.
             request.target = part->start;
             request.expected = static_cast<std::int64_t>(header->countField & 0xFFFFFFFFu);
+            request.kind = BackupKind::Vbr;
             break;
         }
-        case AreaKind::Range:
+        case AreaKind::Range: {
             // The sector named in /restore=<n> is where the file's data goes.
-            request.target = static_cast<std::uint64_t>(
-                std::max<std::int64_t>(0, ReadDecimal(Parameter(run, "/Restore").value_or(o.valueText))));
+            const std::string value = Parameter(run, "/Restore").value_or(o.valueText);
+            const std::optional<std::uint64_t> target = ParseDecimal(value);
+            if (!target) {
+                o.badSwitchText = value;
+                RecordResult(run, CommandId::Restore, kInvalidSwitch);
+                return;
+            }
+            request.target = *target;
+            break;
+        }
+        case AreaKind::OwnRange:
+            request.kind = BackupKind::Range;
+            request.ownSectors = true;
             break;
         default:
             RecordResult(run, CommandId::Restore, kInvalidOption);
             return;
     }
-    Restore(disk, request);
-    RecordResult(run, CommandId::Restore, disk.GetError());
+    RecordResult(run, CommandId::Restore, Restore(disk, request));
     DebugTrace(run, "Restore", run.options.result);
 }
 

@@ -29,6 +29,12 @@ void ListBranch(RunContext& run) {
 
 void FlashMbrBranch(RunContext& run) { RecordResult(run, CommandId::FlashMBR, run.disk->GetError()); }
 
+void RecordTableEdit(RunContext& run, CommandId command, int code) {
+    if (code == kCreateWithoutMbr && run.options.result == 0)
+        run.resultText = "Sector 0 holds no MBR partition table, nothing was written";
+    RecordResult(run, command, code);
+}
+
 void RunCatchingRefusals(RunContext& run, CommandId command, const std::function<void()>& branch) {
     try {
         branch();

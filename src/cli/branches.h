@@ -79,6 +79,11 @@ void VerifyBranch(RunContext& run);
 // the format's status text.
 void FormatBranch(RunContext& run);
 
+// Records the outcome of a command that writes a table into sector 0. Its
+// refusal of a sector 0 that holds no table (518) is told in words of its
+// own: the code's text speaks of creating a partition.
+void RecordTableEdit(RunContext& run, CommandId command, int code);
+
 // Runs a branch that reports its refusals by throwing an MBRERRORS value and
 // records a caught refusal with command as the run's result.
 void RunCatchingRefusals(RunContext& run, CommandId command, const std::function<void()>& branch);

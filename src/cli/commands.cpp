@@ -10,6 +10,9 @@ namespace partam {
 
 namespace {
 
+// The last sector of the first head, where boot loaders keep their code.
+constexpr std::int64_t kLastHeadSector = 62;
+
 // --- Prompt actions ---------------------------------------------------------
 
 std::string RepairPrompt(const PromptFacts& f) {
@@ -92,6 +95,13 @@ void CopyCheck(RunContext& run) {
         RecordResult(run, CommandId::Copy, kMissingSource);
     else if (run.options.lastSector < 0)
         RecordResult(run, CommandId::Copy, kMissingTarget);
+}
+
+// A copy onto the first head can overwrite sector 0 or a boot loader's
+// sectors; one further on lands where the user named.
+DiskEffect CopyEffect(const RunOptions& o) {
+    return o.lastSector >= 0 && o.lastSector <= kLastHeadSector ? DiskEffect::ChangesTable
+                                                                : DiskEffect::WritesData;
 }
 
 // --- Success messages and closing messages ----------------------------------
@@ -178,31 +188,42 @@ using P = PartCheck;
 // Rows state only what differs from a command that reads, works on one
 // partition of one disk, asks nothing and has no message. The commands that
 // work on a disk's sectors rather than on a partition (save, restore, show,
-// wipe, copy) check a partition number only when one was given: a disk that
-// lost its table is exactly the one whose MBR is to be restored.
+// wipe, copy, signature, status) check a partition number only when one was
+// given, and go on past a damaged table: a disk that lost its table is
+// exactly the one whose MBR is to be restored.
 const CommandRow kRows[] = {
-    {.id = C::Save, .partCheck = P::WhenGiven, .branch = SaveBranch, .closing = SaveClosing},
+    {.id = C::Save,
+     .partCheck = P::WhenGiven,
+     .sectorsOnly = true,
+     .branch = SaveBranch,
+     .closing = SaveClosing},
     {.id = C::Repair,
      .partCheck = P::Never,
-     .effect = E::Writes,
+     .effect = E::ChangesTable,
      .prompt = RepairPrompt,
      .branch = RepairBranch,
      .successOf = RepairSuccess},
     {.id = C::Restore,
      .partCheck = P::WhenGiven,
-     .effect = E::WritesAfterSafetyCopies,
+     .effect = E::ChangesTable,
+     .sectorsOnly = true,
      .prompt = RestorePrompt,
      .branch = RestoreBranch,
      .closing = RestoreClosing},
-    {.id = C::Show, .partCheck = P::WhenGiven, .branch = ShowBranch, .closing = SaysNothing},
+    {.id = C::Show,
+     .partCheck = P::WhenGiven,
+     .sectorsOnly = true,
+     .branch = ShowBranch,
+     .closing = SaysNothing},
     {.id = C::Wipe,
      .partCheck = P::WhenGiven,
-     .effect = E::WritesAfterSafetyCopies,
+     .effect = E::ChangesTable,
+     .sectorsOnly = true,
      .prompt = WipePrompt,
      .branch = WipeBranch,
      .successOf = WipeSuccess},
     {.id = C::Sort,
-     .effect = E::WritesAfterSafetyCopies,
+     .effect = E::ChangesTable,
      .prompt = SortPrompt,
      .branch = SortBranch,
      .success = "Partition entries successfully sorted"},
@@ -216,26 +237,26 @@ const CommandRow kRows[] = {
     {.id = C::TabList, .partCheck = P::WhenGiven, .branch = ListBranch, .json = true},
     {.id = C::Active,
      .allDisks = true,
-     .effect = E::Writes,
+     .effect = E::ChangesTable,
      .prompt = ActivePrompt,
      .branch = ActiveBranch,
      .success = "Partition successfully set to active"},
     {.id = C::Hide,
      .allDisks = true,
      .allParts = true,
-     .effect = E::WritesAfterSafetyCopies,
+     .effect = E::ChangesTable,
      .prompt = HidePrompt,
      .branch = HideBranch,
      .success = "Partition(s) successfully hidden"},
     {.id = C::Inactive,
      .allParts = true,
-     .effect = E::Writes,
+     .effect = E::ChangesTable,
      .prompt = ActivePrompt,
      .branch = ActiveBranch,
      .success = "Partition successfully set inactive"},
     {.id = C::UnHide,
      .allParts = true,
-     .effect = E::Writes,
+     .effect = E::ChangesTable,
      .prompt = HidePrompt,
      .branch = HideBranch,
      .success = "Partition(s) successfully unhidden"},
@@ -243,62 +264,74 @@ const CommandRow kRows[] = {
      .allDisks = true,
      .allParts = true,
      .partCheck = P::Never,
-     .effect = E::WritesAfterSafetyCopies,
+     .effect = E::ChangesTable,
      .prompt = DeletePrompt,
      .branch = DeleteBranch,
      .success = "Partition successfully deleted"},
     {.id = C::DeleteAll, .success = "All Partitions successfully deleted"},
     {.id = C::Type,
-     .effect = E::Writes,
+     .effect = E::ChangesTable,
      .prompt = TypePrompt,
      .branch = TypeBranch,
      .success = "Partition type successfully changed"},
     {.id = C::Copy,
      .partCheck = P::WhenGiven,
-     .effect = E::Writes,
+     .effectOf = CopyEffect,
+     .sectorsOnly = true,
      .prompt = CopyPrompt,
      .precheck = CopyCheck,
      .branch = CopyBranch,
      .success = "Sector was successfully copied"},
-    {.id = C::WriteIni, .branch = WriteIniBranch, .success = "MBR information was successfully written to %s"},
+    {.id = C::WriteIni,
+     .branch = WriteIniBranch,
+     .success = "MBR information was successfully written to %s"},
     {.id = C::BootMenu,
-     .effect = E::Writes,
+     .effect = E::ChangesTable,
      .afterFrame = BootMenuStep,
      .success = "\n Partition %s successfully set to active"},
-    {.id = C::Status, .partCheck = P::WhenGiven, .branch = StatusBranch, .closing = StatusClosing},
+    {.id = C::Status,
+     .partCheck = P::WhenGiven,
+     .sectorsOnly = true,
+     .branch = StatusBranch,
+     .closing = StatusClosing},
     {.id = C::WriteStatus,
      .partCheck = P::WhenGiven,
-     .effect = E::Writes,
+     .effect = E::ChangesTable,
+     .sectorsOnly = true,
      .prompt = WriteStatusPrompt,
      .precheck = WriteStatusCheck,
      .branch = WriteStatusBranch,
      .success = "Status written successfully"},
     {.id = C::Create,
      .partCheck = P::Never,
-     .effect = E::Writes,
+     .effect = E::ChangesTable,
      .branch = CreateBranch,
      .success = "Partition created successfully"},
-    {.id = C::Format, .effect = E::Writes, .branch = FormatBranch},
+    {.id = C::Format, .effect = E::WritesData, .branch = FormatBranch},
     {.id = C::FlashMBR, .branch = FlashMbrBranch},
-    {.id = C::Signature, .partCheck = P::WhenGiven, .branch = SignatureBranch},
+    {.id = C::Signature, .partCheck = P::WhenGiven, .sectorsOnly = true, .branch = SignatureBranch},
     {.id = C::ReadSignature,
      .partCheck = P::WhenGiven,
+     .sectorsOnly = true,
      .branch = ReadSignatureBranch,
      .closing = ReadSignatureClosing},
     {.id = C::WriteSignature,
      .partCheck = P::WhenGiven,
-     .effect = E::Writes,
+     .effect = E::ChangesTable,
+     .sectorsOnly = true,
      .precheck = SignatureOptionCheck,
      .branch = ChangeSignatureBranch,
      .success = "Disk signature was successfully updated"},
     {.id = C::GenerateSignature,
      .partCheck = P::WhenGiven,
-     .effect = E::Writes,
+     .effect = E::ChangesTable,
+     .sectorsOnly = true,
      .branch = ChangeSignatureBranch,
      .success = "Disk signature was successfully generated"},
     {.id = C::ZeroSignature,
      .partCheck = P::WhenGiven,
-     .effect = E::Writes,
+     .effect = E::ChangesTable,
+     .sectorsOnly = true,
      .branch = ChangeSignatureBranch,
      .success = "Disk signature was successfully Zeroed out"},
     {.id = C::VolumeID, .branch = VolumeIdBranch},
@@ -320,6 +353,11 @@ const CommandRow kNoCommand{};
 }  // namespace
 
 std::span<const CommandRow> CommandRows() { return kRows; }
+
+DiskEffect EffectOf(const RunOptions& options) {
+    const CommandRow& row = CommandRowOf(options.command);
+    return row.effectOf ? row.effectOf(options) : row.effect;
+}
 
 const CommandRow& CommandRowOf(CommandId id) {
     for (const CommandRow& row : kRows)

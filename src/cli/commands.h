@@ -22,10 +22,11 @@ enum class PartCheck {
 // What a command does to the disks.
 enum class DiskEffect {
     ReadsOnly,
-    Writes,
-    // Writes in a way that can cost a table: every disk's MBR is copied
-    // aside first (the safety copies).
-    WritesAfterSafetyCopies,
+    // Writes only what lies within a partition (a format).
+    WritesData,
+    // Changes a table or sector 0, or may: every disk's MBR is copied aside
+    // first (the safety copies).
+    ChangesTable,
 };
 
 // What a prompt is built from.
@@ -41,6 +42,12 @@ struct CommandRow {
     bool allParts = false;  // /part=* allowed
     PartCheck partCheck = PartCheck::Always;
     DiskEffect effect = DiskEffect::ReadsOnly;
+    // The effect when the options decide it; effect otherwise.
+    DiskEffect (*effectOf)(const RunOptions&) = nullptr;
+    // The command works on the disk's sectors, not on its partitions: a
+    // table found damaged (513) does not stop it, so that a disk whose chain
+    // loops can still be saved, restored, wiped and mended.
+    bool sectorsOnly = false;
     // The action of "Preparing to <action>, are you sure? (Y/N): "; no
     // function, or an empty action, asks nothing.
     std::string (*prompt)(const PromptFacts&) = nullptr;
@@ -70,6 +77,8 @@ struct CommandRow {
 };
 
 std::span<const CommandRow> CommandRows();
+// What the run's command does to the disks, by its row and the options.
+DiskEffect EffectOf(const RunOptions& options);
 // The row of a command; a row with no effect for an id without one.
 const CommandRow& CommandRowOf(CommandId id);
 

@@ -12,10 +12,6 @@ namespace partam {
 
 namespace {
 
-// A number read from the command line; ReadDecimal saturates rather than
-// wraps, so a huge one stays huge and is refused as too large.
-std::uint64_t Number(const std::string& text) { return static_cast<std::uint64_t>(ReadDecimal(text)); }
-
 // A value that names nothing the command can use is a bad switch (105),
 // named in the message as it was typed.
 [[noreturn]] void RefuseSwitch(RunContext& run, const std::string& argument) {
@@ -24,38 +20,36 @@ std::uint64_t Number(const std::string& text) { return static_cast<std::uint64_t
 }
 
 // The parameters as the argument list holds them (the first of each name).
-// A /start= that is neither a sector nor "freespace", and a /type= that is
-// no type from 1 to 255, are refused before the disk is looked at: a
-// partition at sector 0, or of type 0 (an empty slot) or of a type cut to
-// its low byte, is never what was asked for. /align= and /size= texts are
-// judged where the command comes to them.
+// A /start= that is neither a sector nor "freespace", a /size= that is
+// neither a number nor "max", an /align= that does not begin with a number
+// and a /type= that is no type from 1 to 255 are refused before the disk is
+// looked at: a partition at sector 0, or of type 0 (an empty slot) or of a
+// type cut to its low byte, is never what was asked for. Numbers up to
+// 2^64 - 1 are taken as they are and judged where the command comes to them.
 CreateRequest ReadRequest(RunContext& run) {
     ArgumentList& arguments = run.arguments;
     CreateRequest request;
-    if (arguments.Find("/start")) {
-        const std::string value = arguments.Value();
-        if (StartsWithDigit(value))
-            request.start = Number(value);
-        else if (!EqualsNoCase(value, "freespace"))
-            RefuseSwitch(run, arguments.Text());
+    if (arguments.Find("/start") && !EqualsNoCase(arguments.Value(), "freespace")) {
+        request.start = ParseDecimal(arguments.Value());
+        if (!request.start) RefuseSwitch(run, arguments.Text());
     }
     if (arguments.Find("/align")) {
-        const std::string value = arguments.Value();
-        request.alignKiB = StartsWithDigit(value) ? Number(value) : 0;
+        request.alignKiB = LeadingDecimal(arguments.Value());
+        if (!request.alignKiB) RefuseSwitch(run, arguments.Text());
     }
     if (arguments.Find("/size")) {
-        const std::string value = arguments.Value();
-        using S = CreateRequest::Size;
-        if (StartsWithDigit(value)) {
-            request.size = S::KiB;
-            request.sizeKiB = Number(value);
+        const std::optional<std::uint64_t> size = ParseDecimal(arguments.Value());
+        if (EqualsNoCase(arguments.Value(), "max")) {
+            request.size = CreateRequest::Size::Max;
+        } else if (size) {
+            request.size = CreateRequest::Size::KiB;
+            request.sizeKiB = *size;
         } else {
-            request.size = EqualsNoCase(value, "max") ? S::Max : S::Invalid;
+            RefuseSwitch(run, arguments.Text());
         }
     }
     if (arguments.Find("/type")) {
-        const std::string value = arguments.Value();
-        const std::uint64_t type = StartsWithDigit(value) ? Number(value) : 0;
+        const std::uint64_t type = ParseDecimal(arguments.Value()).value_or(0);
         if (type < 1 || type > 255) RefuseSwitch(run, arguments.Text());
         request.type = static_cast<std::uint8_t>(type);
     }

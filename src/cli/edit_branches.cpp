@@ -65,7 +65,7 @@ void DeleteOnEveryDisk(RunContext& run) {
     }
     disk.SetError(1, 0);
     disk.SetError(first, 0);
-    RecordResult(run, CommandId::DeleteAll, first);
+    RecordTableEdit(run, CommandId::DeleteAll, first);
 }
 
 }  // namespace
@@ -74,15 +74,12 @@ void ActiveBranch(RunContext& run) {
     const RunOptions& o = run.options;
     const bool activate = o.command == CommandId::Active;
     if (mDisk* disk = TableDisk(run)) {
-        if (o.part != kAllParts) {
-            SetActive(*disk, o.part, activate);
-            RecordResult(run, o.command, disk->GetError());
-        } else if (activate) {
+        if (o.part != kAllParts)
+            RecordTableEdit(run, o.command, SetActive(*disk, o.part, activate));
+        else if (activate)
             RecordResult(run, o.command, kAllPartsNotAllowed);  // one partition is active, never all
-        } else {
-            SetAllActive(*disk, false);
-            RecordResult(run, o.command, disk->GetError());
-        }
+        else
+            RecordTableEdit(run, o.command, DeactivateAll(*disk));
     }
     DebugTrace(run, "Hide", o.result);
 }
@@ -90,13 +87,9 @@ void ActiveBranch(RunContext& run) {
 void HideBranch(RunContext& run) {
     const RunOptions& o = run.options;
     const bool hide = o.command == CommandId::Hide;
-    if (mDisk* disk = TableDisk(run)) {
-        if (o.part == kAllParts)
-            HideAll(*disk, hide);
-        else
-            Hide(*disk, o.part, hide);
-        RecordResult(run, o.command, disk->GetError());
-    }
+    if (mDisk* disk = TableDisk(run))
+        RecordTableEdit(run, o.command,
+                        o.part == kAllParts ? HideAll(*disk, hide) : Hide(*disk, o.part, hide));
     DebugTrace(run, "Hide", o.result);
 }
 
@@ -111,8 +104,8 @@ void TypeBranch(RunContext& run) {
             RecordResult(run, CommandId::Type, kAllPartsNotAllowed);
         } else {
             DebugTrace(run, "Type2", o.part);
-            ChangeType(*disk, o.part, static_cast<std::uint32_t>(o.typeCode));
-            RecordResult(run, CommandId::Type, disk->GetError());
+            RecordTableEdit(run, CommandId::Type,
+                            ChangeType(*disk, o.part, static_cast<std::uint32_t>(o.typeCode)));
         }
     }
     DebugTrace(run, "Type-Exit", o.result);
@@ -126,13 +119,13 @@ void DeleteBranch(RunContext& run) {
     } else if (const int refused = GptRefusal(disk); refused != 0) {
         RecordResult(run, o.part == kAllParts ? CommandId::DeleteAll : CommandId::Del, refused);
     } else if (o.part == kAllParts) {
-        RecordResult(run, CommandId::DeleteAll, Delete(disk, kAllParts));
+        RecordTableEdit(run, CommandId::DeleteAll, Delete(disk, kAllParts));
     } else if (o.part < 1 || o.part > disk.PartitionCount(0)) {
         RecordResult(run, CommandId::Del, kUnnamedFailure);
     } else if (o.disk == kAllDisks) {
         RecordResult(run, CommandId::Del, kAllDisksNeedAllParts);
     } else {
-        RecordResult(run, CommandId::Del, Delete(disk, o.part));
+        RecordTableEdit(run, CommandId::Del, Delete(disk, o.part));
     }
     DebugTrace(run, "DeletePartition", o.result);
 }
@@ -143,8 +136,7 @@ void SortBranch(RunContext& run) {
         if (list && list->Sorted()) {
             RecordResult(run, CommandId::Sort, kAlreadySorted);
         } else {
-            RebuildTable(*disk, true);
-            RecordResult(run, CommandId::Sort, disk->GetError());
+            RecordTableEdit(run, CommandId::Sort, RebuildTable(*disk, true));
         }
     }
     DebugTrace(run, "Sort", run.options.result);

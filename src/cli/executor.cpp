@@ -30,9 +30,13 @@ void SelectDisk(RunContext& run, const CommandRow& row, bool partGiven) {
     RunOptions& o = run.options;
     if (o.disk == kAllDisks || row.selectsDisks) return;
     mDisk& disk = *run.disk;
-    disk.SetError(1, 0);
+    disk.ClearError();
     const int failure = o.disk == kVirtualDisk ? disk.UseVirtual(o.diskFileName) : disk.Use(o.disk, true);
     run.targetSelected = failure == 0;
+    // What the table's reader found wrong concerns the partitions, not the
+    // sectors a sector command reads and writes.
+    if (failure == 0 && row.sectorsOnly && disk.Table() && disk.GetError() == disk.Table()->Problem())
+        disk.ClearError();
     RecordResult(run, CommandId::None, failure != 0 ? failure : disk.GetError());
     const bool partExists = o.part >= 1 && o.part <= disk.PartitionCount(2);
     const bool check =
@@ -62,7 +66,8 @@ void RunFrame(RunContext& run) {
     RunOptions& o = run.options;
     const CommandRow& row = CommandRowOf(o.command);
     DebugTrace(run, "Go2", o.result);
-    if (row.effect == DiskEffect::WritesAfterSafetyCopies) MakeSafetyCopies(run);
+    const DiskEffect effect = EffectOf(o);
+    if (effect == DiskEffect::ChangesTable) MakeSafetyCopies(run);
     const bool partGiven = o.part != kPartNotGiven;
     ApplyDefaults(run);
     SelectDisk(run, row, partGiven);
@@ -72,7 +77,7 @@ void RunFrame(RunContext& run) {
         RecordResult(run, CommandId::None, kUserCancelled);
     if (o.result == 0 && row.branch) {
         row.branch(run);
-        if (row.effect != DiskEffect::ReadsOnly) FinishWrites(run);
+        if (effect != DiskEffect::ReadsOnly) FinishWrites(run);
     }
     if (o.help) ShowHelp(run);
 }
@@ -95,7 +100,7 @@ void RunAfterFrame(RunContext& run) {
     const CommandRow& row = CommandRowOf(run.options.command);
     if (!row.afterFrame || run.options.result != 0) return;
     row.afterFrame(run);
-    if (row.effect != DiskEffect::ReadsOnly) FinishWrites(run);
+    if (EffectOf(run.options) != DiskEffect::ReadsOnly) FinishWrites(run);
 }
 
 void MakeSafetyCopies(RunContext& run) { run.safetyCopies = partam::MakeSafetyCopies(*run.disk); }

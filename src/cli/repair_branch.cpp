@@ -14,11 +14,11 @@ void RepairBranch(RunContext& run) {
             const BootCodeImage& image = o.firstSector == 1 ? kBootCodeXp : kBootCodeWin7;
             // The write's own outcome, /ignore or not: a sector 0 that was
             // not written is never reported as repaired.
-            RecordResult(run, CommandId::Repair, RepairBootCode(*run.disk, image));
+            RecordTableEdit(run, CommandId::Repair, RepairBootCode(*run.disk, image));
             break;
         }
         case 3:
-            RecordResult(run, CommandId::Repair, RebuildTableFromLayout(*run.disk));
+            RecordTableEdit(run, CommandId::Repair, RebuildTableFromLayout(*run.disk));
             break;
         default:
             o.badSwitchText = o.valueText;

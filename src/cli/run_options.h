@@ -59,7 +59,8 @@ enum class AreaKind : std::int32_t {
     Disk = -3,
     Gpt = -4,
     Vbr = -5,
-    Range = -6,
+    Range = -6,     // "range" to save= and wipe=; a sector number to restore=
+    OwnRange = -7,  // "range" to restore=: back to the sectors the file was saved from
 };
 
 inline constexpr std::int32_t kNotGiven = -9999;

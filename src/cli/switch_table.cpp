@@ -14,15 +14,15 @@ namespace {
 
 using enum SwitchOutcome;
 
-// A decimal value for a 32-bit field. A value that does not fit is refused
-// rather than wrapped: /disk=4294967297 must not select disk 1, nor
+// A number is digits and nothing else: /target=x30 is no sector 0, nor
+// /target=3O sector 3. A value that does not fit its field is refused rather
+// than wrapped: /disk=4294967297 must not select disk 1, nor
 // /sector=4294967296 sector 0.
-SwitchOutcome ReadInt32(const std::string& value, std::int32_t& out) {
-    const std::int64_t number = ReadDecimal(value);
-    if (number < std::numeric_limits<std::int32_t>::min() ||
-        number > std::numeric_limits<std::int32_t>::max())
-        return Invalid;
-    out = static_cast<std::int32_t>(number);
+template <class Field>
+SwitchOutcome ReadNumber(const std::string& value, Field& out) {
+    const std::optional<std::uint64_t> number = ParseDecimal(value);
+    if (!number || *number > static_cast<std::uint64_t>(std::numeric_limits<Field>::max())) return Invalid;
+    out = static_cast<Field>(*number);
     return Applied;
 }
 
@@ -47,7 +47,7 @@ SwitchOutcome Disk(RunContext& run, const std::string&, const std::string& value
         o.disk = kAllDisks;
         return Applied;
     }
-    if (StartsWithDigit(value)) return ReadInt32(value, o.disk);
+    if (StartsWithDigit(value)) return ReadNumber(value, o.disk);
     // Anything else names a virtual disk file, an empty value included.
     o.disk = kVirtualDisk;
     o.diskFileName = value;
@@ -59,8 +59,8 @@ SwitchOutcome Part(RunContext& run, const std::string& argument, const std::stri
     o.partSwitchText = argument;
     if (value == "*") {
         o.part = kAllParts;
-    } else if (StartsWithDigit(value) && value.size() < 3) {
-        o.part = static_cast<std::int32_t>(ReadDecimal(value));
+    } else if (value.size() < 3 && ParseDecimal(value)) {
+        o.part = static_cast<std::int32_t>(*ParseDecimal(value));
     } else if (EqualsNoCase(value, "system")) {
         o.part = kPartSystem;
     } else if (EqualsNoCase(value, "boot")) {
@@ -83,7 +83,7 @@ SwitchOutcome Option(RunContext& run, const std::string&, const std::string& val
 }
 
 SwitchOutcome Sector(RunContext& run, const std::string&, const std::string& value) {
-    if (StartsWithDigit(value)) return ReadInt32(value, run.options.sector);
+    if (StartsWithDigit(value)) return ReadNumber(value, run.options.sector);
     if (!EqualsNoCase(value, "disk")) return Invalid;
     run.options.sector = kSectorDisk;
     return Applied;
@@ -113,17 +113,20 @@ SwitchOutcome Save(RunContext& run, const std::string&, const std::string& value
                       run.options.area);
 }
 
+// A number is the sector the file's data goes to; "range" sends it back to
+// the sectors it was saved from.
 SwitchOutcome Restore(RunContext& run, const std::string&, const std::string& value) {
     if (StartsWithDigit(value)) {
         run.options.area = AreaKind::Range;
-        return Applied;
+        return ParseDecimal(value) ? Applied : Invalid;
     }
     return LookUpArea(value,
                       {{"head", AreaKind::Head},
                        {"mbr", AreaKind::Mbr},
                        {"gpt", AreaKind::Gpt},
                        {"disk", AreaKind::Disk},
-                       {"vbr", AreaKind::Vbr}},
+                       {"vbr", AreaKind::Vbr},
+                       {"range", AreaKind::OwnRange}},
                       run.options.area);
 }
 
@@ -155,18 +158,40 @@ SwitchOutcome Type(RunContext& run, const std::string&, const std::string& value
 }
 
 SwitchOutcome Source(RunContext& run, const std::string&, const std::string& value) {
-    run.options.firstSector = ReadDecimal(value);
-    return Applied;
+    return ReadNumber(value, run.options.firstSector);
 }
 
 SwitchOutcome Target(RunContext& run, const std::string&, const std::string& value) {
-    run.options.lastSector = ReadDecimal(value);
-    return Applied;
+    return ReadNumber(value, run.options.lastSector);
 }
 
-SwitchOutcome WriteStatus(RunContext& run, const std::string& argument, const std::string& value) {
-    if (!StartsWithDigit(value)) RecordSwitchError(run, CommandId::WriteStatus, kInvalidParameter, argument);
-    return Applied;
+// "a-b": both ends numbers. A value without a second end is left to the
+// command, which names the range as incomplete (111).
+SwitchOutcome Range(RunContext&, const std::string&, const std::string& value) {
+    const std::size_t dash = value.find('-', 1);
+    const bool ends = ParseDecimal(value.substr(0, dash)) &&
+                      (dash == std::string::npos || ParseDecimal(value.substr(dash + 1)));
+    return ends ? Applied : Invalid;
+}
+
+// The number is judged against its range (116) by the command's own check.
+SwitchOutcome Number(RunContext&, const std::string&, const std::string& value) {
+    return ParseDecimal(value) ? Applied : Invalid;
+}
+
+// /start= and /size= of /create: a number, or the word that stands for one
+// the command finds itself.
+SwitchOutcome Start(RunContext&, const std::string&, const std::string& value) {
+    return ParseDecimal(value) || EqualsNoCase(value, "freespace") ? Applied : Invalid;
+}
+
+SwitchOutcome Size(RunContext&, const std::string&, const std::string& value) {
+    return ParseDecimal(value) || EqualsNoCase(value, "max") ? Applied : Invalid;
+}
+
+// An alignment is a number of KiB that letters may follow (/align=4k is 4).
+SwitchOutcome Align(RunContext&, const std::string&, const std::string& value) {
+    return LeadingDecimal(value) ? Applied : Invalid;
 }
 
 // The value chooses the signature command, so that each has a row of its
@@ -192,11 +217,11 @@ SwitchOutcome VolumeId(RunContext& run, const std::string&, const std::string& v
 }
 
 SwitchOutcome Msg(RunContext& run, const std::string&, const std::string& value) {
-    return ReadInt32(value, run.options.messageLevel);
+    return ReadNumber(value, run.options.messageLevel);
 }
 
 SwitchOutcome Shutdown(RunContext& run, const std::string&, const std::string& value) {
-    return ReadInt32(value, run.options.shutdownMode);
+    return ReadNumber(value, run.options.shutdownMode);
 }
 
 SwitchOutcome Json(RunContext& run, const std::string& argument, const std::string&) {
@@ -255,7 +280,7 @@ const SwitchRule kRules[] = {
      .command = C::Wipe,
      .destination = &R::valueText,
      .effect = Wipe},
-    {.keywords = {"range="}, .mode = M::Valued, .destination = &R::valueText},
+    {.keywords = {"range="}, .mode = M::Valued, .destination = &R::valueText, .effect = Range},
     {.keywords = {"sort"}, .command = C::Sort},
     {.keywords = {"issorted"}, .command = C::IsSorted},
     {.keywords = {"result"}, .flag = &R::showResult},
@@ -267,13 +292,13 @@ const SwitchRule kRules[] = {
     {.keywords = {"del"}, .command = C::Del},
     {.keywords = {"copy"}, .command = C::Copy},
     {.keywords = {"source="}, .mode = M::Valued, .destination = &R::valueText, .effect = Source},
-    {.keywords = {"target="}, .mode = M::Valued, .destination = &R::fileName, .effect = Target},
+    {.keywords = {"target="}, .mode = M::Valued, .effect = Target},
     {.keywords = {"status"}, .command = C::Status},
     {.keywords = {"status="},
      .mode = M::Valued,
      .command = C::WriteStatus,
      .destination = &R::valueText,
-     .effect = WriteStatus},
+     .effect = Number},
     {.keywords = {"create"}, .mode = M::Whole, .command = C::Create},
     {.keywords = {"create="}, .mode = M::Valued, .command = C::Create, .destination = &R::valueText},
     {.keywords = {"format"}, .command = C::Format},
@@ -287,7 +312,10 @@ const SwitchRule kRules[] = {
      .command = C::VolumeID,
      .destination = &R::valueText,
      .effect = VolumeId},
-    {.keywords = {"value=", "align=", "start=", "size="}, .mode = M::Valued, .destination = &R::fileName},
+    {.keywords = {"value="}, .mode = M::Valued},
+    {.keywords = {"align="}, .mode = M::Valued, .effect = Align},
+    {.keywords = {"start="}, .mode = M::Valued, .effect = Start},
+    {.keywords = {"size="}, .mode = M::Valued, .effect = Size},
     {.keywords = {"bootmenu"}, .command = C::BootMenu},
     {.keywords = {"info"}, .command = C::Info},
     {.keywords = {"writeini="}, .mode = M::Valued, .command = C::WriteIni, .destination = &R::valueText},

@@ -30,6 +30,11 @@ std::optional<SectorRange> WipeArea(RunContext& run) {
         case AreaKind::Head:
             return SectorRange{0, 62};
         case AreaKind::Disk:
+            // A disk whose size could not be read cannot be wiped whole.
+            if (disk.TotalSectors() == 0) {
+                RecordResult(run, CommandId::Wipe, kWipeFailed);
+                return std::nullopt;
+            }
             return SectorRange{0, static_cast<std::int64_t>(disk.TotalSectors()) - 1};
         case AreaKind::Range: {
             const std::optional<std::string> text = RangeArgument(run);

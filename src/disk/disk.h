@@ -134,6 +134,8 @@ public:
 
     // --- Errors: the first recorded wins; 1 clears; /ignore records none.
     int SetError(int code, int parameter);
+    // Forgets the error recorded, as SetError(1, ...) does.
+    void ClearError() { SetError(1, 0); }
     int GetError() const { return static_cast<int>(errorCode_); }
     std::uint32_t ErrorParameter() const { return errorParameter_; }
     bool IgnoresErrors() const { return ignoreErrors_; }

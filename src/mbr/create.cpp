@@ -117,8 +117,6 @@ std::uint64_t Size(std::span<const Extent> primaries, std::uint64_t total, const
             if (!last || end > *last || RangeInUse(primaries, place.start, end)) throw kSizeTooLarge;
             break;
         }
-        case S::Invalid:
-            break;
     }
     if (size == 0) throw kBadSize;
     return size;
@@ -184,13 +182,11 @@ PartitionEntry NewEntry(std::uint32_t start, std::uint32_t size, std::uint8_t ty
 
 int CreateEntry(mDisk& disk, std::uint64_t start, std::uint64_t size, std::uint8_t type, bool active) {
     PartitionList* list = disk.Mbr();
-    // A filesystem's boot sector at sector 0 carries its own code where the
-    // table would go.
-    const bool bootSector = disk.Kind() == TableKind::BootSector || disk.Kind() == TableKind::SuperFloppy;
-    if (!list || !disk.SignatureValid() || bootSector) {
+    if (!list) {
         disk.SetError(kCreateWithoutMbr, 0);
         return kCreateWithoutMbr;
     }
+    if (const int refused = RefuseUnlessTable(disk); refused != 0) return refused;
     if (start > kLastEntrySector || size > kLastEntrySector - start) return kSizeTooLarge;
     const int slot = LowestFreeSlot(*list);
     if (slot < 0) return kTableFull;
@@ -207,6 +203,9 @@ int CreateEntry(mDisk& disk, std::uint64_t start, std::uint64_t size, std::uint8
 
 int CreatePartition(mDisk& disk, const CreateRequest& request) {
     if (disk.IsGpt()) throw kNotGptDisk;
+    // A filesystem that fills the disk, or a sector 0 without 55 AA, has no
+    // table to add to; whatever its bytes seem to hold is no partition.
+    if (const int refused = RefuseUnlessTable(disk); refused != 0) throw static_cast<MBRERRORS>(refused);
     PartitionList* list = disk.Mbr();
     if (list && list->PartitionCount(0) >= kSlotCount) throw kTableFull;
     if (list && list->CheckOrder() == 0) throw kMustBeSorted;

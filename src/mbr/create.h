@@ -87,10 +87,9 @@ struct CreateRequest {
         Largest,  // none given: the free region's, or all the room from start
         Max,      // all the room from the start
         KiB,      // sizeKiB
-        Invalid,  // a text that is neither
     };
     std::optional<std::uint64_t> start;     // none: the first free region
-    std::optional<std::uint64_t> alignKiB;  // none: not aligned; 0 stands for a value refused
+    std::optional<std::uint64_t> alignKiB;  // none: not aligned
     Size size = Size::Largest;
     std::uint64_t sizeKiB = 0;
     std::uint8_t type = 7;
@@ -98,20 +97,20 @@ struct CreateRequest {
 
 // Creates the partition a request describes on the selected disk, checking
 // in this order and throwing the first refusal as an MBRERRORS value: 131 a
-// GPT disk; 143 four primaries already; 126 a table not in disk order; 137 a
+// GPT disk; 518 a sector 0 that holds no table to add to (506 one that could
+// not be read); 143 four primaries already; 126 a table not in disk order; 137 a
 // start in use (also once aligned); 142 no free region; 139 an alignment
 // that is no power of two from 1 KiB to 512 MiB; 138 a start past the disk
 // or past what an entry reaches, or a size that runs into a partition, past
-// the disk or past that reach; 141 a size of 0, an invalid size text, or no
-// room from the start. Then the entry is written (CreateEntry), flushed, and
-// the system asked to read the disk's properties again. Returns the result
-// of the write.
+// the disk or past that reach; 141 a size of 0, or no room from the start. Then the entry is written
+// (CreateEntry), flushed, and the system asked to read the disk's properties again. Returns the result of the
+// write.
 int CreatePartition(mDisk& disk, const CreateRequest& request);
 
 // Puts the entry of a new primary into the lowest free slot of the disk's
 // list and writes the table back. 518 (recorded) when sector 0 holds no MBR
-// to add to: no 55 AA, or a filesystem's boot sector; 505 when the write
-// failed; 0 when written. It checks no free space: the caller has.
+// to add to (see RefuseUnlessTable); 505 when the write failed; 0 when
+// written. It checks no free space: the caller has.
 int CreateEntry(mDisk& disk, std::uint64_t start, std::uint64_t size, std::uint8_t type, bool active);
 
 }  // namespace partam

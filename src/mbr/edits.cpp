@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/boot_sector.h"
 #include "base/result_codes.h"
 #include "mbr/partition_list.h"
 #include "mbr/partition_types.h"
@@ -31,27 +32,60 @@ void Retype(mPart& part, std::uint32_t type) {
     part.typeName = PartitionTypeName(type);
 }
 
-int Refuse(mDisk& disk, int code) { return disk.SetError(code, 0); }
+// Hides or unhides the record alone; false for a type that cannot be
+// hidden (a hidden type is not hideable: it is never hidden twice).
+bool HideRecord(mPart& part, bool hide) {
+    if (hide) {
+        if (!IsHideableType(part.type)) return false;
+        Retype(part, part.type | 0x10);
+    } else if (IsHiddenType(part.type)) {
+        Retype(part, part.type ^ 0x10);
+    }
+    return true;
+}
+
+void SetStatus(mPart& part, std::uint8_t status) {
+    part.entry.SetStatus(status);
+    part.active = IsActiveStatus(status) ? 1 : 0;
+}
+
+int Refuse(mDisk& disk, int code) {
+    disk.SetError(code, 0);
+    return code;
+}
+
+// The primary an edit changes, once sector 0 may take the table; nothing,
+// with the refusal in code, otherwise.
+mPart* EditablePrimary(mDisk& disk, int number, int& code) {
+    mPart* part = Primary(disk, number);
+    code = part ? RefuseUnlessTable(disk) : Refuse(disk, kInvalidPartitionSelected);
+    return code == 0 ? part : nullptr;
+}
 
 // Writes a new sector 0 and reads the table from it again; a write that
 // failed leaves the table as the disk still holds it.
 int WriteAndReread(mDisk& disk, SectorView sector) {
-    if (!disk.Sector0Read()) return Refuse(disk, kMbrReadFailed);
-    disk.WriteSector0(sector);
+    const int code = disk.WriteSector0(sector);
     disk.Reload(false);
-    return disk.GetError();
+    return code;
 }
 
 }  // namespace
+
+int RefuseUnlessTable(mDisk& disk) {
+    // A table is written back over the sector it was read from, never over
+    // one that could not be read.
+    if (!disk.Sector0Read()) return Refuse(disk, kMbrReadFailed);
+    if (!HoldsPartitionTable(disk.Sector0())) return Refuse(disk, kCreateWithoutMbr);
+    return 0;
+}
 
 int RebuildTable(mDisk& disk, bool sortedPlacement) {
     PartitionList* list = disk.Mbr();
     // Without a list of its own the disk holds no MBR table to write back;
     // writing an empty one would destroy whatever it does hold.
     if (!list) return Refuse(disk, kInvalidPartitionSelected);
-    // A table is written back over the sector it was read from, never over
-    // one that could not be read.
-    if (!disk.Sector0Read()) return Refuse(disk, kMbrReadFailed);
+    if (const int refused = RefuseUnlessTable(disk); refused != 0) return refused;
     std::vector<mPart*> ascending;
     list->CheckOrder(&ascending);
     Sector sector = disk.Sector0();
@@ -69,67 +103,68 @@ int RebuildTable(mDisk& disk, bool sortedPlacement) {
 }
 
 int Hide(mDisk& disk, int number, bool hide) {
-    mPart* part = Primary(disk, number);
-    if (!part) return Refuse(disk, kInvalidPartitionSelected);
-    if (hide) {
-        // A hidden type is not hideable: it is never hidden twice.
-        if (!IsHideableType(part->type)) return Refuse(disk, kCannotHideType);
-        Retype(*part, part->type | 0x10);
-    } else if (IsHiddenType(part->type)) {
-        Retype(*part, part->type ^ 0x10);
-    }
-    RebuildTable(disk, false);
-    return disk.GetError();
+    int code = 0;
+    mPart* part = EditablePrimary(disk, number, code);
+    if (!part) return code;
+    if (!HideRecord(*part, hide)) return Refuse(disk, kCannotHideType);
+    return RebuildTable(disk, false);
 }
 
 int HideAll(mDisk& disk, bool hide) {
-    for (int n = 1; n <= PrimaryCount(disk); ++n) Hide(disk, n, hide);
-    return disk.GetError();
+    if (const int refused = RefuseUnlessTable(disk); refused != 0) return refused;
+    int refusal = 0;
+    bool changed = false;
+    for (int n = 1; n <= PrimaryCount(disk); ++n) {
+        if (mPart* part = Primary(disk, n); part && HideRecord(*part, hide))
+            changed = true;
+        else if (refusal == 0)
+            refusal = Refuse(disk, kCannotHideType);
+    }
+    const int written = changed ? RebuildTable(disk, false) : 0;
+    return written != 0 ? written : refusal;
 }
 
 int SetActive(mDisk& disk, int number, bool active) {
-    mPart* part = Primary(disk, number);
-    if (!part) return Refuse(disk, kInvalidPartitionSelected);
+    int code = 0;
+    mPart* part = EditablePrimary(disk, number, code);
+    if (!part) return code;
     if (active) {
-        // A hidden partition could not be booted from: it is unhidden first.
-        Hide(disk, number, false);
-        for (int n = 1; n <= PrimaryCount(disk); ++n) {
-            if (mPart* other = Primary(disk, n)) {
-                other->entry.SetStatus(0);
-                other->active = 0;
-            }
-        }
-        part->entry.SetStatus(kActiveStatus);
-    } else {
-        part->entry.SetStatus(0);
+        // A hidden partition could not be booted from: it is unhidden in the
+        // same write that makes it active.
+        HideRecord(*part, false);
+        for (int n = 1; n <= PrimaryCount(disk); ++n)
+            if (mPart* other = Primary(disk, n)) SetStatus(*other, 0);
     }
-    part->active = part->entry.Status() != 0 ? 1 : 0;
-    RebuildTable(disk, false);
-    return disk.GetError();
+    SetStatus(*part, active ? kActiveStatus : 0);
+    return RebuildTable(disk, false);
 }
 
-int SetAllActive(mDisk& disk, bool active) {
-    for (int n = 1; n <= PrimaryCount(disk); ++n) SetActive(disk, n, active);
-    return disk.GetError();
+int DeactivateAll(mDisk& disk) {
+    if (const int refused = RefuseUnlessTable(disk); refused != 0) return refused;
+    for (int n = 1; n <= PrimaryCount(disk); ++n)
+        if (mPart* part = Primary(disk, n)) SetStatus(*part, 0);
+    return PrimaryCount(disk) > 0 ? RebuildTable(disk, false) : 0;
 }
 
 int ChangeType(mDisk& disk, int number, std::uint32_t type) {
-    mPart* part = Primary(disk, number);
-    if (!part) return Refuse(disk, kInvalidPartitionSelected);
+    int code = 0;
+    mPart* part = EditablePrimary(disk, number, code);
+    if (!part) return code;
     Retype(*part, type & 0xFFu);
-    RebuildTable(disk, false);
-    return disk.GetError();
+    return RebuildTable(disk, false);
 }
 
 int DeletePartition(mDisk& disk, int number) {
-    const mPart* part = Primary(disk, number);
-    if (!part) return Refuse(disk, kInvalidPartitionSelected);
+    int code = 0;
+    const mPart* part = EditablePrimary(disk, number, code);
+    if (!part) return code;
     Sector sector = disk.Sector0();
     WriteSlot(sector, static_cast<int>(part->slot), PartitionEntry{});
     return WriteAndReread(disk, sector);
 }
 
 int DeleteAllPartitions(mDisk& disk) {
+    if (const int refused = RefuseUnlessTable(disk); refused != 0) return refused;
     Sector sector = disk.Sector0();
     ClearPartitionTable(sector);
     return WriteAndReread(disk, sector);

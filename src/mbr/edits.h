@@ -1,13 +1,15 @@
 // Changes to the MBR partition table of the selected disk: hiding, the
 // active flag, the type, deleting and sorting. Each works on the disk
-// object's partition list and writes the table back into sector 0; boot
-// code, disk signature and every extended boot record stay as they are.
+// object's partition list and writes the table back into sector 0 in one
+// write; boot code, disk signature and every extended boot record stay as
+// they are.
 //
 // Partitions are named by their primary number (/part=N, the N-th primary
-// in slot order). Each operation records its outcome in the disk object's
-// error state (the first error wins) and returns that state: 512 for a
-// number beyond the primaries, 558 for a type that cannot be hidden, 505
-// for a failed write.
+// in slot order). Each operation returns its own outcome, and records a
+// failure in the disk object's error state as well: 512 for a number beyond
+// the primaries, 558 for a type that cannot be hidden, 518 for a sector 0
+// that holds no table to write back into, 506 for one that could not be
+// read, 505 for a failed write.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,11 @@
 #include "disk/disk.h"
 
 namespace partam {
+
+// A table is written back only over a table: 506 when sector 0 could not be
+// read, 518 when it holds none (no 55 AA, a filesystem's boot sector, another
+// system's label; see ClassifySectorZero); 0 when it may be written.
+int RefuseUnlessTable(mDisk& disk);
 
 // Writes the primaries' entries back into sector 0: each into its own slot,
 // or, with sortedPlacement, the i-th in ascending order of start into slot i
@@ -24,14 +31,14 @@ int RebuildTable(mDisk& disk, bool sortedPlacement);
 // Hiding adds 0x10 to a hideable type; unhiding a hidden type takes it off
 // and leaves any other type as it is. Both write the table, changed or not.
 int Hide(mDisk& disk, int number, bool hide);
-// Hide on every primary in turn; one that cannot be hidden leaves the
-// others to be hidden, and its 558 is the result.
+// Hide on every primary: one that cannot be hidden leaves the others to be
+// hidden, and its 558 is the result; the table is written once.
 int HideAll(mDisk& disk, bool hide);
 
-// Activating unhides the partition (one write) and then makes it the only
-// active primary (another); deactivating clears its status alone.
+// Activating unhides the partition and makes it the only active primary;
+// deactivating clears its status alone. One write either way.
 int SetActive(mDisk& disk, int number, bool active);
-int SetAllActive(mDisk& disk, bool active);
+int DeactivateAll(mDisk& disk);
 
 // The low byte of type becomes the partition's type, unchecked.
 int ChangeType(mDisk& disk, int number, std::uint32_t type);

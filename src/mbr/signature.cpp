@@ -1,5 +1,6 @@
 #include "mbr/signature.h"
 
+#include "base/boot_sector.h"
 #include "base/result_codes.h"
 
 namespace partam {
@@ -25,6 +26,14 @@ std::optional<std::uint32_t> NewSignature(const RandomSource& random) {
 int Refuse(mDisk& disk, int code) {
     disk.SetError(code, 0);
     return code;
+}
+
+// Sector 0 read anew, when a change may be written into it: an MBR, never
+// the boot sector of a filesystem that fills the disk or another system's
+// label, whose bytes at 434 and 440 belong to them.
+int LoadWritableMbr(mDisk& disk) {
+    if (const int code = LoadMbr(disk); code != 0) return code;
+    return HoldsPartitionTable(disk.Sector0()) ? 0 : Refuse(disk, kNoMbrHere);
 }
 
 }  // namespace
@@ -65,7 +74,7 @@ int SetDiskSignature(mDisk& disk, int mode, std::string_view text, const RandomS
             return Refuse(disk, kBadSignatureMode);
     }
     if (mode == static_cast<int>(SignatureMode::Write) && !signature) return Refuse(disk, kBadSignatureMode);
-    if (const int code = LoadMbr(disk); code != 0) return code;
+    if (const int code = LoadWritableMbr(disk); code != 0) return code;
     if (mode == static_cast<int>(SignatureMode::Generate) && !(signature = NewSignature(random)))
         return Refuse(disk, kBadSignatureMode);
     Sector mbr = disk.Sector0();
@@ -81,7 +90,7 @@ int ReadStatusByte(mDisk& disk, std::uint8_t& out) {
 }
 
 int WriteStatusByte(mDisk& disk, std::uint8_t value) {
-    if (const int code = LoadMbr(disk); code != 0) return code;
+    if (const int code = LoadWritableMbr(disk); code != 0) return code;
     Sector mbr = disk.Sector0();
     mbr[kStatusByteOffset] = value;
     return disk.WriteSector0(mbr);

@@ -1,7 +1,9 @@
 // The disk signature and the status byte, both kept in sector 0. Each
 // reads sector 0 afresh before it looks or changes anything, so what the
 // disk object read earlier never overwrites a newer MBR; a sector 0
-// without 55 AA stops them all with 510 before anything is written.
+// without 55 AA stops them all with 510 before anything is written, and so
+// does, for the changes, a filesystem's boot sector or another system's
+// label (see ClassifySectorZero).
 #pragma once
 
 #include <array>

@@ -14,8 +14,9 @@ using test::MakeMbr;
 
 // Each disk's sector 0 goes to disk-<n>.mbr; sector 30 takes it only on an
 // MBR disk whose partitions start after it and whose sector 30 holds
-// nothing or an earlier copy. (A plain MBR disk, and boot loader code in
-// sector 30, are the program tests': edits.sh, backups.sh.)
+// nothing or an earlier copy; never on a filesystem that fills the disk.
+// (A plain MBR disk, boot loader code in sector 30 and the filesystems that
+// mkfs.fat makes are the program tests': edits.sh, backups.sh, no_table.sh.)
 TEST(SafetyCopiesTest, FilesAndSectorThirty) {
     Bytes earlier = MakeMbr({{0, 0x07, 2048, 100}});
     const struct {
@@ -29,6 +30,7 @@ TEST(SafetyCopiesTest, FilesAndSectorThirty) {
         {"a partition at 16", MakeMbr({{0, 0x07, 16, 4000}}), {}, false},
         {"an extended partition at 30", MakeMbr({{0, 0x0F, 30, 4000}}), {}, false},
         {"no 55 AA", MakeMbr({{0, 0x07, 2048, 100}}, 7, false), {}, false},
+        {"a filesystem's boot sector", test::WithFat16BootSector(MakeMbr({})), {}, false},
     };
     FakePlatform platform;
     for (std::size_t i = 0; i < std::size(disks); ++i) {
@@ -37,7 +39,7 @@ TEST(SafetyCopiesTest, FilesAndSectorThirty) {
         if (!disks[i].sector30.empty()) test::PutSector(drive.data, 30, disks[i].sector30);
     }
     mDisk disk(platform, 0, false, TableReaders{MbrTableReader(), {}});
-    EXPECT_EQ(MakeSafetyCopies(disk), (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(MakeSafetyCopies(disk), (std::vector<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(std::tuple(disk.CurrentIndex(), disk.GetError()), std::tuple(0, 0));
     for (std::size_t i = 0; i < std::size(disks); ++i) {
         SCOPED_TRACE(disks[i].what);

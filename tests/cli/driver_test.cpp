@@ -261,25 +261,6 @@ TEST(ExecutorTest, ActionTextsOfThePrompt) {
     }
 }
 
-// The safety copies come before every command that can cost a table, and
-// before no other; each command that has a branch is run as far as it goes.
-TEST(ExecutorTest, SafetyCopiesGoBeforeTheCommandsThatCanCostATable) {
-    for (const CommandRow& row : CommandRows()) {
-        if (!row.branch) continue;
-        FakePlatform platform;
-        SetUpMachine(platform);
-        RunContext run(platform);
-        run.options.command = row.id;
-        run.options.autoConfirm = 1;
-        run.disk = std::make_unique<mDisk>(platform, 0, false, StandardTableReaders());
-        run.sizeFormatter = std::make_unique<SizeFormatter>(platform);
-        ProcessSwitches2(run);
-        const std::vector<int> expected =
-            row.effect == DiskEffect::WritesAfterSafetyCopies ? std::vector<int>{0, 1} : std::vector<int>{};
-        EXPECT_EQ(run.safetyCopies, expected) << static_cast<int>(row.id);
-    }
-}
-
 // What the disk object found on a disk the command does not ask about does
 // not decide the run: disk 0 holds a corrupt table, disk 1 none at all.
 TEST(DriverTest, TheTargetDiskDecides) {

@@ -128,5 +128,16 @@ TEST(EditRunsTest, GptWipeStopsAtTheEntryArray) {
     EXPECT_TRUE(drive.data == expected);
 }
 
+// A disk whose size could not be read is not wiped, nor said to be.
+TEST(EditRunsTest, NoWipeOfADiskOfUnknownSize) {
+    FakePlatform platform;
+    FakeFile& drive = platform.AddDrive(0, 100);
+    drive.geometryEx.reset();
+    drive.geometry->cylinders = 0;
+    const char* argv[] = {"partam", "/wipe=disk", "/confirm", "/silent"};
+    EXPECT_EQ(RunProgram(platform, 4, argv), kWipeFailed);
+    for (const FakeWrite& w : platform.writes) EXPECT_NE(w.path, DrivePath(0));
+}
+
 }  // namespace
 }  // namespace partam

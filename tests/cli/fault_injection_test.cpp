@@ -25,7 +25,7 @@ constexpr std::uint64_t kSectors = 6000;
 // Disk 0: an NTFS primary, an extended partition with two logical ones and a
 // FAT32 primary, out of order; disk 1: a GPT of two basic data partitions.
 // disk 2: one primary, so /create has a sorted table to add to. Backups of
-// disks 0 and 1 lie ready for the restores.
+// disks 0 and 1, and of disk 0's MBR, lie ready for the restores.
 void SetUpMachine(FakePlatform& platform) {
     Bytes mbr(kSectors * 512, 0);
     test::PutSector(mbr, 0,
@@ -47,6 +47,10 @@ void SetUpMachine(FakePlatform& platform) {
     const Bytes& disk1 = platform.FindFile(DrivePath(1))->data;
     gpt.insert(gpt.end(), disk1.begin(), disk1.begin() + 34 * 512);
     platform.AddFile("C:\\gpt.bin", gpt);
+    Bytes first(512, 0);
+    first[0] = first[1] = 0x44, first[10] = 1, first[130] = 1;
+    first.insert(first.end(), mbr.begin(), mbr.begin() + 512);
+    platform.AddFile("C:\\mbr.bin", first);
     platform.QueueLine("3");  // the boot menu's answer
 }
 
@@ -122,7 +126,7 @@ TEST(FaultInjectionTest, EveryReadAndWriteOfEveryCommandFails) {
         "/save=mbr /filename=C:\\m.bin",
         "/save=disk /filename=C:\\d.bin",
         "/save=gpt /disk=1 /filename=C:\\g.bin",
-        "/restore=mbr /filename=C:\\disk.bin /ignore",
+        "/restore=mbr /filename=C:\\mbr.bin /ignore",
         "/restore=disk /filename=C:\\disk.bin",
         "/restore=gpt /disk=1 /filename=C:\\gpt.bin",
         "/show=file /filename=C:\\disk.bin",

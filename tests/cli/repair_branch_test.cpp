@@ -28,5 +28,20 @@ TEST(RepairBranchTest, RebuildsAnInconsistentTableFromTheSystemsView) {
     EXPECT_EQ("", test::DiffSectors(want, drive.data, 0));
 }
 
+// The boot code goes in and the four bytes at 440 stay, whatever the last
+// two bytes held before: a sector 0 without 55 AA gets them.
+TEST(RepairBranchTest, KeepsTheSignatureBytesWithoutBootSignature) {
+    FakePlatform platform;
+    FakeFile& drive = platform.AddDrive(0, 4096);
+    test::PutSector(drive.data, 0, test::MakeMbr({{0, 0x07, 63, 1000}}, 0xCAFEF00D, false));
+    const char* argv[] = {"partam", "/repair=xp", "/confirm", "/silent"};
+    EXPECT_EQ(RunProgram(platform, 4, argv), 0);
+    const test::Bytes want = {kBootCodeXp[0], kBootCodeXp[1], 0x0D, 0xF0, 0xFE, 0xCA, 0, 0, 0x55, 0xAA};
+    EXPECT_EQ(
+        test::Bytes({drive.data[0], drive.data[1], drive.data[440], drive.data[441], drive.data[442],
+                     drive.data[443], drive.data[444], drive.data[445], drive.data[510], drive.data[511]}),
+        want);
+}
+
 }  // namespace
 }  // namespace partam

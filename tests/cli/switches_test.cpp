@@ -62,15 +62,14 @@ TEST(ParseSwitchTest, Table) {
         {{"/x", "/list"}, " cmd=8 BAD text=/x result=105"},
         // A bad wipe area or status value stops the command, not the parse;
         // the text shown always belongs to the code reported.
-        {{"/status=5"}, " cmd=26 value=5"}, {{"/status=x"}, " cmd=26 value=x text=/status=x result=117"},
+        {{"/status=5"}, " cmd=26 value=5"}, {{"/status=x"}, " cmd=26 BAD value=x text=/status=x result=105"},
         {{"/wipe=vbr"}, " cmd=5 value=vbr text=/wipe=vbr result=117"},
         {{"/wipe=x", "/y"}, " cmd=5 BAD value=x text=/wipe=x result=117"},
         {{"/y", "/status=q"}, " cmd=26 BAD value=q text=/y result=105"},
         // Selection.
-        {{"/disk=*"}, " disk=-1"}, {{"/disk=12abc"}, " disk=12"}, {{"/disk="}, " disk=999"},
+        {{"/disk=*"}, " disk=-1"}, {{"/disk=12abc"}, " BAD text=/disk=12abc result=105"}, {{"/disk="}, " disk=999"},
         {{"/disk=c:\\vm\\x.vmdk"}, " disk=999 diskFile=c:\\vm\\x.vmdk"},
         {{"/disk=4294967297"}, " BAD text=/disk=4294967297 result=105"},  // not disk 1
-        {{"/disk=18446744073709551617"}, " BAD text=/disk=18446744073709551617 result=105"},  // nor past 2^64
         {{"/part=*"}, " part=-1 partText=/part=*"}, {{"/part=12"}, " part=12 partText=/part=12"},
         {{"/part=123"}, " BAD partText=/part=123 text=/part=123 result=105"}, {{"/vol=1:"}, " part=1004"},
         {{"/vol="}, " BAD text=/vol= result=105"}, {{"/sector=DISK"}, " sector=-3"},
@@ -81,7 +80,8 @@ TEST(ParseSwitchTest, Table) {
         {{"/save=vbr"}, " cmd=1 area=-5 value=vbr"}, {{"/save=range"}, " cmd=1 area=-6 value=range"},
         {{"/save=x"}, " cmd=1 BAD value=x text=/save=x result=105"}, {{"/restore=gpt"}, " cmd=3 area=-4 value=gpt"},
         {{"/restore=0"}, " cmd=3 area=-6 value=0"},
-        {{"/restore=range"}, " cmd=3 BAD value=range text=/restore=range result=105"},
+        {{"/restore=range"}, " cmd=3 area=-7 value=range"},
+        {{"/restore=12abc"}, " cmd=3 area=-6 BAD value=12abc text=/restore=12abc result=105"},
         {{"/wipe=Disk"}, " cmd=5 area=-3 value=Disk"}, {{"/wipe="}, " BAD text=/wipe= result=105"},
         {{"/option=mbr"}, " area=0"}, {{"/option=head"}, " area=-2"},
         {{"/option=vbr"}, " BAD text=/option=vbr result=105"},
@@ -93,12 +93,18 @@ TEST(ParseSwitchTest, Table) {
         {{"/list", "/type=7", "/CREATE"}, " cmd=27 value=7"}, {{"-create"}, " cmd=27"},
         // Values and numbers.
         {{"-Filename=a.bin"}, " file=a.bin"}, {{"/show=a", "/writeini=b"}, " cmd=19 value=b"},
-        {{"/source=5", "/target=100"}, " first=5 last=100 value=5 file=100"},
-        {{"/value=1234ABCD", "/size=max"}, " file=max"}, {{"/range=0-62"}, " value=0-62"},
+        {{"/source=5", "/target=100"}, " first=5 last=100 value=5"},
+        {{"/filename=a.bin", "/value=1234ABCD", "/size=max"}, " file=a.bin"}, {{"/range=0-62"}, " value=0-62"},
+        // A number is digits and nothing else; a range has two; an alignment
+        // may be followed by letters.
+        {{"/target=x30"}, " BAD text=/target=x30 result=105"}, {{"/source=3O"}, " BAD value=3O text=/source=3O result=105"},
+        {{"/part=1x"}, " BAD partText=/part=1x text=/part=1x result=105"},
+        {{"/range=5-x"}, " BAD value=5-x text=/range=5-x result=105"}, {{"/range=5"}, " value=5"},
+        {{"/range=-5"}, " BAD value=-5 text=/range=-5 result=105"},
+        {{"/start=freespace", "/size=MAX", "/align=4k"}, ""}, {{"/size=1x"}, " BAD text=/size=1x result=105"},
+        {{"/align=k"}, " BAD text=/align=k result=105"}, {{"/start=-1"}, " BAD text=/start=-1 result=105"},
         {{"/shutdown=2", "/msg=1"}, " msg=1 shutdown=2 scratch=1"},
         {{"/shutdown=4294967297"}, " BAD scratch=4294967297 text=/shutdown=4294967297 result=105"},  // not 1
-        {{"/shutdown=18446744073709551617"},
-         " BAD scratch=18446744073709551617 text=/shutdown=18446744073709551617 result=105"},
         {{"/repair=XP"}, " cmd=2 first=1 value=XP"}, {{"/repair=win7"}, " cmd=2 first=2 value=win7"},
         {{"/repair=PartitionTable"}, " cmd=2 first=3 value=PartitionTable"},
         {{"/repair=17"}, " cmd=2 first=17 value=17"}, {{"/repair=win"}, " cmd=2 first=0 value=win"},

@@ -50,5 +50,17 @@ TEST(CreateTest, PropertiesUpdatedAfterAWrite) {
     }
 }
 
+// Two primaries that start at the same sector are in disk order: a new one
+// is made beside them, not refused as unsorted (126).
+TEST(CreateTest, EqualStartsAreInOrder) {
+    FakePlatform platform;
+    FakeFile& drive = platform.AddDrive(0, 4096);
+    test::PutSector(drive.data, 0, test::MakeMbr({{0, 7, 63, 1000}, {0, 0x83, 63, 500}}));
+    mDisk disk(platform, 0, false, TableReaders{MbrTableReader(), {}});
+    EXPECT_EQ(CreatePartition(disk, CreateRequest{}), 0);
+    EXPECT_EQ(ReadSlot(SectorView(drive.data.data(), kSectorSize), 2).bytes,
+              NewEntry(1064, 3031, 7, false, 255, 63).bytes);
+}
+
 }  // namespace
 }  // namespace partam

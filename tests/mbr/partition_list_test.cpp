@@ -162,6 +162,14 @@ TEST_F(PartitionListTest, RemovableMediaTakesTheSystemsView) {
     EXPECT_EQ(DescribeAll(Open().Records()), Lines{});
 }
 
+// Only a status of 0x80 marks a partition active.
+TEST_F(PartitionListTest, OnlyStatus0x80IsActive) {
+    Put(0, MakeMbr({{0x81, 0x07, 63, 100}, {0x80, 0x83, 200, 100}, {0x01, 0x07, 400, 100}}));
+    EXPECT_EQ(DescribeAll(Open().Records()),
+              (Lines{"P1 s0 0x07 NTFS 63+100 51200", "P2 s1 0x83 Linux 200+100 51200 A",
+                     "P3 s2 0x07 NTFS 400+100 51200"}));
+}
+
 TEST_F(PartitionListTest, NoMediumIsOnePlaceholder) {
     Put(0, MakeMbr({{0, 0x07, 63, 100}}));
     TableSource source;

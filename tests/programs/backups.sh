@@ -118,7 +118,38 @@ head -c 512 /dev/zero >zero.bin
 check "/restore=mbr without 55 AA" 561 "$banner"$' 0 \n Error 561: File does not contain a valid MBR\n\n\n' \
     /restore=mbr /filename=zero.bin /confirm
 check "/restore=disk past the disk's end" 560 "$banner"$'\n Error 560: File size does not match requested command\n\n' \
-    /restore=16383 /filename=r.bin /confirm
+    /restore=16384 /filename=raw.bin /confirm
 check "/restore= of no file" 564 "$banner"$'\n Error 564: Unable to locate specified file\n\n' /restore=mbr /filename=none.bin /confirm
 same_as pristine.img "the refusals"
+
+# --- A file with a header goes back where it came from: one that names
+# another kind, first sector or partition is refused (560); a range goes
+# back to its own sectors through /restore=range.
+e560="$banner"$'\n Error 560: File size does not match requested command\n\n'
+check "/restore=disk of a range" 560 "$e560" /restore=disk /filename=r.bin /confirm
+check "/restore=0 of a range from 2040" 560 "$e560" /restore=0 /filename=r.bin /confirm
+check "/restore=head of an MBR" 560 "$e560" /restore=head /filename=m.bin /confirm
+check "/restore=vbr of partition 1's into 2" 560 "$e560" /restore=vbr /part=2 /filename=v.bin /confirm
+check "/restore=range without a header" 560 "$e560" /restore=range /filename=raw.bin /confirm
+same_as pristine.img "the restores elsewhere"
+dd if=/dev/zero of=disk.img bs=512 seek=2040 count=11 conv=notrunc status=none
+check "/restore=range" 0 "$(restored $'\n Sector Count: 11 \n 0 ' "specified sector range" r.bin)"$'\n' \
+    /restore=range /filename=r.bin /confirm
+same_as pristine.img /restore=range
+# The success line names the file, not another switch's value.
+check "/save=mbr beside /value=" 0 "$(saved MBR m2.bin)"$'\n' /save=mbr /filename=m2.bin /value=AC67AC68
+
+# --- A chain that loops (513) stops the commands on partitions, not those
+# on sectors, which save, restore and mend such a disk without /ignore.
+truncate -s 4M loop.img
+table loop.img 0 "$(entry 0 0x0f 2048 4096)"
+table loop.img 2048 "$(entry 0 0x83 63 10)" "$(entry 0 5 0 10)"
+images loop.img
+check "/hide on a looping chain" 513 "$banner"$'\n Error 513: Partition table is corrupt\n\n' /hide /confirm
+check "/save=mbr on a looping chain" 0 "$(saved MBR l.bin)"$'\n' /save=mbr /filename=l.bin
+check "/restore=mbr on a looping chain" 0 "$(restored ' 0 ' MBR l.bin)"$'\n' /restore=mbr /filename=l.bin /confirm
+check "/status on a looping chain" 0 "$banner"$'\n Status read successfully as 0  \n' /status
+check "/copy on a looping chain" 0 "$banner"$'\n Sector was successfully copied \n' /copy /source=0 /target=100 /confirm
+check "/wipe=range of the looping EBR" 0 "$banner"$'\n Specified sectors successfully cleared \n' \
+    /wipe=range /range=2048-2048 /confirm
 finish

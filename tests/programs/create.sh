@@ -12,6 +12,9 @@ source "$(dirname "$0")/lib.bash"
 command -v sfdisk >/dev/null || skip "sfdisk is not installed"
 compare_writes=1
 
+# mbr_copy <name>: the safety copy of sector 0 that /create puts into
+# sector 30 first, there already.
+mbr_copy() { dd if="$work/$1" of="$work/$1" bs=512 count=1 seek=30 conv=notrunc status=none; }
 # raw <name> <sectors> <entry>...: an image of that many sectors with boot
 # code, the entries from slot 0 on and 55 AA, and its copy as made.
 raw() {
@@ -20,6 +23,7 @@ raw() {
     truncate -s $((sectors * 512)) "$work/$name"
     table "$name" 0 "$@"
     put "$name" 0 '\x33\xc0\xfa\xbc\x00\x7c\x8e\xd0'
+    mbr_copy "$name"
     cp --sparse=always "$work/$name" "$work/$name.orig"
 }
 # made <name> <size> <sfdisk script>: an image whose table sfdisk wrote.
@@ -27,6 +31,7 @@ made() {
     truncate -s "$2" "$work/$1"
     printf '%b' "$3" | sfdisk -q "$work/$1" >/dev/null || { echo "FAIL: sfdisk could not write $1"; exit 1; }
     put "$1" 0 '\x33\xc0\xfa\xbc\x00\x7c\x8e\xd0'
+    [[ $3 == *"label: gpt"* ]] || mbr_copy "$1"
     cp "$work/$1" "$work/$1.orig"
 }
 fresh() { local i; for i in "$@"; do cp --sparse=always "$work/$i.orig" "$work/$i"; done; }
@@ -65,6 +70,9 @@ said e142 $' Error 142: Unable to locate available freepace for new partition \n
 said e143 $' Error 143: Partition table is full, unable to create new partitions \n'
 said e518 $' Error 518: Unable to create partition, invalid or missing MBR\n\n'
 bad_switch() { said "$1" $'\n'" Error 105: Invalid or incomplete switch: $2"$'\n'; }
+# not_a_number <variable> <argument>: the refusal of a value that must be a
+# number, made when the switch is read, before any command runs.
+not_a_number() { said "$1" " Error 105: Invalid or incomplete switch: $2"$'\n'; }
 
 # creates <label> <image> <slot> <sfdisk --dump afterwards> <arguments...>:
 # a create that succeeds, changes that slot alone and leaves the table
@@ -103,15 +111,18 @@ refuses "/size= one sector past that" empty.img 138 "$e138" /create /start=12902
 refuses "/start= past the end" empty.img 138 "$e138" /create /start=131072
 refuses "/start= at the last sector: no room" empty.img 141 "$e141" /create /start=131071
 refuses "/start= at sector 0, the table's own" empty.img 137 "$e137" /create /start=0
-bad_switch e105_start /start=abc
+not_a_number e105_start /start=abc
 refuses "/start= neither a number nor freespace" empty.img 105 "$e105_start" /create /start=abc
 bad_switch e105_type /type=0x83
 refuses "/type= not decimal" empty.img 105 "$e105_type" /create /type=0x83
 bad_switch e105_type /type=256
 refuses "/type= beyond a byte" empty.img 105 "$e105_type" /type=256 /create
 refuses "/size=0" empty.img 141 "$e141" /create /size=0
-refuses "/size= neither a number nor max" empty.img 141 "$e141" /create /size=all
-refuses "/size= beyond any entry" empty.img 138 "$e138" /create /size=99999999999999999999
+not_a_number e105_size /size=all
+refuses "/size= neither a number nor max" empty.img 105 "$e105_size" /create /size=all
+refuses "/size= beyond any entry" empty.img 138 "$e138" /create /size=18446744073709551615
+not_a_number e105_size /size=18446744073709551616
+refuses "/size= past 2^64 - 1" empty.img 105 "$e105_size" /create /size=18446744073709551616
 
 # --- Alignment: 1 KiB to 512 MiB in powers of two; the start moves to the
 # first multiple at or after it, and the size shrinks by as much.
@@ -120,8 +131,12 @@ for align in 1 2k 4K 64k 1024 32768; do
     start=$(((64 + sectors - 1) / sectors * sectors))
     creates "/align=$align" empty.img 0 "1start=$start,size=$((131071 - start)),type=7" /create /align=$align
 done
-for align in 3k 0 k 1048576 -4; do
+for align in 3k 0 1048576; do
     refuses "/align=$align" empty.img 139 "$e139" /create /align=$align
+done
+for align in k -4; do
+    not_a_number e105_align /align=$align
+    refuses "/align=$align" empty.img 105 "$e105_align" /create /align=$align
 done
 refuses "/align= checked after the start" empty.img 137 "$e137" /create /start=0 /align=3k
 
@@ -169,13 +184,14 @@ expect "slot 2" "sfdisk --dump" \
     $'1start=64,size=1983,type=7\n2start=2048,size=4096,type=c\n3start=6145,size=4094,type=6\n4start=10240,size=4096,type=7' \
     "$(dumped gaps.img)"
 cp "$work/gaps.img" "$work/full.img"
+mbr_copy full.img
 cp "$work/full.img" "$work/full.img.orig"
 fresh gaps.img
 
 # --- Refused before anything else: a full table (143) and one out of order
 # (126), whatever else is wrong; a GPT disk (131).
 images full.img
-refuses "a fifth primary" full.img 143 "$e143" /create /align=3k /size=x
+refuses "a fifth primary" full.img 143 "$e143" /create /align=3k /size=0
 raw unsorted.img 32768 "$(entry 0 7 10000 1000)" "$(entry 0 7 2048 1000)"
 images unsorted.img
 refuses "a table out of order" unsorted.img 126 "$e126" /create /align=3k
@@ -183,16 +199,18 @@ made gpt.img 16M 'label: gpt\nstart=2048, size=4096, type=EBD0A0A2-B9E5-4433-87C
 images gpt.img
 refuses "a GPT disk" gpt.img 131 "$e131" /create
 
-# --- No MBR to add to: no 55 AA, or a filesystem's boot sector in sector 0.
+# --- No MBR to add to: no 55 AA (a filesystem's boot sector: no_table.sh).
+# A jump at the start of boot code makes no boot sector of an MBR.
 truncate -s 16M "$work/blank.img"
 cp "$work/blank.img" "$work/blank.img.orig"
 images blank.img
 refuses "no 55 AA" blank.img 518 "$e518" /create
-raw fat.img 32768
-put fat.img 0 '\xeb\x58\x90MSDOS5.0'
-cp "$work/fat.img" "$work/fat.img.orig"
-images fat.img
-refuses "a FAT32 boot sector at sector 0" fat.img 518 "$e518" /create
+raw jump.img 32768
+put jump.img 0 '\xeb\x58\x90MSDOS5.0'
+mbr_copy jump.img
+cp "$work/jump.img" "$work/jump.img.orig"
+images jump.img
+creates "boot code that begins with a jump" jump.img 0 "1start=64,size=32703,type=7" /create
 
 # --- A peer's table: sfdisk's partition at 1 MiB.
 made sfd.img 64M 'label: dos\nlabel-id: 0x1a2b3c4d\nstart=2048, size=8192, type=83\n'

@@ -17,7 +17,12 @@ target_files=(r.ini)
 make_image() {
     truncate -s "$2" "$work/$1"
     printf '%b' "$3" | sfdisk -q "$work/$1" >/dev/null || { echo "FAIL: sfdisk could not write $1"; exit 1; }
-    [[ $3 == *"label: gpt"* ]] || put "$1" 0 '\x33\xc0\xfa\xbc\x00\x7c\x8e\xd0'
+    if [[ $3 != *"label: gpt"* ]]; then
+        put "$1" 0 '\x33\xc0\xfa\xbc\x00\x7c\x8e\xd0'
+        # The safety copy of sector 0 that a command which may change the
+        # table puts into sector 30 is there already.
+        dd if="$work/$1" of="$work/$1" bs=512 count=1 seek=30 conv=notrunc status=none
+    fi
     cp "$work/$1" "$work/$1.orig"
 }
 fresh() { cp "$work/$1.orig" "$work/$1"; }

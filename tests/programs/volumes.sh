@@ -20,6 +20,10 @@ dd if=ntfs.part of=vol.img bs=512 seek=116736 conv=notrunc status=none
 put vol.img 0 '\x33\xc0'
 table vol.img 0 "$(entry 0 6 2048 32768)" "$(entry 0 0x0b 34816 81920)" "$(entry 0 7 116736 32768)" \
     "$(entry 0 0x83 149504 8192)"
+# The safety copy that the changes of sector 0 make first is in sector 30
+# already; once the signature differs from it, it is no copy of this disk's
+# MBR and stays.
+dd if=vol.img of=vol.img bs=512 count=1 seek=30 conv=notrunc status=none
 images vol.img
 
 # The low 32 bits of NTFS's serial are the ones shown.
@@ -69,7 +73,7 @@ check "/status" 7 "$banner"$'\n Status read successfully as 7  \n' /status
 check "/status=254" 0 " Status written successfully "$'\n' /status=254 /confirm /silent
 check "/status after 254" 254 " Status read successfully as 254  "$'\n' /status /silent
 check "/status=255" 116 "$banner"$'\n Error 116: Status must be between 0 and 254\n' /status=255 /confirm
-check "/status=abc" 117 "$banner"$'\n Error 117: Invalid Parameter: /status=abc\n' /status=abc /confirm
+check "/status=abc" 105 "$banner"$'\n Error 105: Invalid or incomplete switch: /status=abc\n' /status=abc /confirm
 check "/status=9 answered no" 129 \
     "$banner"$'\n Preparing to write a new status flag, are you sure? (Y/N): \n\n\n Error 129: User cancelled process\n' /status=9
 [ "$(bytes vol.img 434 1)" = fe ] || fail "the refused status writes left $(bytes vol.img 434 1) at 434"

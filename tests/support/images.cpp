@@ -23,6 +23,15 @@ Bytes MakeMbr(const std::vector<EntrySpec>& slots, std::uint32_t diskSignature, 
     return s;
 }
 
+Bytes WithFat16BootSector(Bytes s) {
+    const std::uint8_t fields[] = {0xEB, 0x3C, 0x90, 'm',  'k',  'f',  's',  '.',  'f',  'a',  't', 0x00,
+                                   0x02, 0x04, 0x04, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0xF8, 0x40};
+    std::copy(std::begin(fields), std::end(fields), s.begin());
+    s[38] = 0x29;
+    std::copy_n("FAT16   ", 8, s.begin() + 54);
+    return s;
+}
+
 Bytes MakeGpt(std::uint64_t sectors, const std::vector<GptEntrySpec>& entries) {
     Bytes image(sectors * 512, 0);
     PutSector(image, 0,

@@ -22,6 +22,12 @@ struct EntrySpec {
 Bytes MakeMbr(const std::vector<EntrySpec>& slots, std::uint32_t diskSignature = 0x12345678,
               bool bootSignature = true, bool bootCode = true);
 
+// The sector with the fields of a FAT16 boot sector as mkfs.fat writes them
+// laid over its first 62 bytes: jump, OEM name, 512 bytes a sector, 4 a
+// cluster, 4 reserved, 2 FATs, 512 root entries, media F8, 64 sectors a
+// FAT, and "FAT16" after the extended block's signature.
+Bytes WithFat16BootSector(Bytes sector);
+
 // GPT type GUIDs as the entries store them.
 using GptType = std::array<std::uint8_t, 16>;
 inline constexpr GptType kEfiSystemType = {0x28, 0x73, 0x2A, 0xC1, 0x1F, 0xF8, 0xD2, 0x11,
