@@ -41,6 +41,9 @@ struct CommandRow {
     bool allParts = false;  // /part=* allowed
     PartCheck partCheck = PartCheck::Always;
     DiskEffect effect = DiskEffect::ReadsOnly;
+    // Without /disk= the command is about every disk: a disk that may not
+    // be used (see mDisk::Use) is left out, not the end of the run.
+    bool everyDisk = false;
     // The action of "Preparing to <action>, are you sure? (Y/N): "; no
     // function, or an empty action, asks nothing.
     std::string (*prompt)(const PromptFacts&) = nullptr;
