@@ -5,6 +5,7 @@
 #include "backup/save_restore.h"
 #include "base/boot_sector.h"
 #include "base/text.h"
+#include "disk/replacement_file.h"
 
 namespace partam {
 
@@ -15,6 +16,20 @@ namespace {
 bool InSetupEnvironment(Platform& platform, const std::string& temp) {
     return temp.size() >= 2 && temp[1] == ':' &&
            FileExists(platform, std::string(1, temp[0]) + ":\\i386\\SETUPLDR.EXE");
+}
+
+// The copy file of a disk's sector 0 (see MakeSafetyCopies); false when it
+// is not made.
+bool WriteCopyFile(Platform& platform, const std::string& path, SectorView sector,
+                   const std::string& commandFile) {
+    const std::string previous = path + ".1";
+    if (!commandFile.empty() &&
+        (platform.SameFile(commandFile, path) || platform.SameFile(commandFile, previous)))
+        return false;
+    ReplacementFile file(platform, path);
+    std::uint32_t done = 0;
+    return file.Create() && file.File().WriteBytes(sector.data(), kSectorSize, &done) &&
+           done == kSectorSize && file.Finish(true, previous);
 }
 
 }  // namespace
@@ -37,15 +52,19 @@ bool MayCopyToSector30(mDisk& disk) {
     return empty || earlierCopy;
 }
 
-std::vector<int> MakeSafetyCopies(mDisk& disk) {
+std::vector<int> MakeSafetyCopies(mDisk& disk, const std::string& commandFile) {
     Platform& platform = disk.GetPlatform();
     std::vector<int> copied;
     for (int i = 0; i < disk.DiskCount(); ++i) {
         const std::optional<std::string> temp = platform.TempFolder();
         if (temp && InSetupEnvironment(platform, *temp)) break;
         const std::string folder = temp.value_or("c:\\");
-        disk.Use(i);
-        SmallSave(disk, folder + Format("disk-%d.mbr", i), 0, 1, BackupKind::None, true);
+        // A disk that may not be used is not read, and has no copy.
+        if (disk.Use(i) != 0) continue;
+        // A sector 0 that could not be read is no copy, and would push out
+        // a good earlier one.
+        if (disk.Sector0Read())
+            WriteCopyFile(platform, folder + Format("disk-%d.mbr", i), disk.Sector0(), commandFile);
         if (MayCopyToSector30(disk)) disk.WriteSectors(disk.Sector0().data(), kMbrCopySector, 1);
         disk.FinishWrites(false);  // a copy kept aside changes no table
         disk.SetError(1, 0);

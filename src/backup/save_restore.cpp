@@ -9,6 +9,7 @@
 #include "base/result_codes.h"
 #include "base/sector_buffer.h"
 #include "base/text.h"
+#include "disk/replacement_file.h"
 
 namespace partam {
 
@@ -38,12 +39,24 @@ std::optional<std::uint64_t> Destination(const RestoreRequest& r, const std::opt
     return header->firstSector == r.target ? std::optional<std::uint64_t>(r.target) : std::nullopt;
 }
 
-// A file for a backup, replacing what was there. A file that cannot be
-// made is one in a place that does not exist (562) or one that exists and
-// may not be replaced (563).
-int CreateBackupFile(SectorFile& file, const std::string& path, bool tellExisting) {
-    if (file.OpenCreate(path)) return 0;
-    return tellExisting && FileExists(file.GetPlatform(), path) ? kCannotOverwrite : kBadPath;
+// Whether an existing file may be written, found by opening it to write
+// without changing it.
+bool Writable(Platform& platform, const std::string& path) {
+    const FileId probe = platform.OpenFile(path, kGenericWrite, kShareRead | kShareWrite, kOpenExisting, 0);
+    if (probe == kNoFile) return false;
+    platform.CloseFile(probe);
+    return true;
+}
+
+// The new file of a backup, which replaces the one of its name only once it
+// is whole (see ReplacementFile). A file that cannot be made is one in a
+// place that does not exist (562) or one that exists and may not be
+// replaced (563), as when the save wrote the file in place.
+int CreateBackupFile(ReplacementFile& file, const std::string& path, bool tellExisting) {
+    Platform& platform = file.File().GetPlatform();
+    const bool exists = FileExists(platform, path);
+    if ((!exists || Writable(platform, path)) && file.Create()) return 0;
+    return tellExisting && exists ? kCannotOverwrite : kBadPath;
 }
 
 }  // namespace
@@ -98,18 +111,21 @@ int SaveSectors(mDisk& disk, const std::string& path, std::uint64_t first,
         content.assign(header.begin(), header.end());
     }
     content.insert(content.end(), sectors.begin(), sectors.end());
-    SectorFile file(disk.GetPlatform());
-    if (const int refused = CreateBackupFile(file, path, true); refused != 0)
+    ReplacementFile output(disk.GetPlatform(), path);
+    if (const int refused = CreateBackupFile(output, path, true); refused != 0)
         return disk.SetError(refused, 0);
-    if (!WriteAll(file, content.data(), content.size())) return disk.SetError(kBackupWriteFailed, 0);
-    return disk.GetError();
+    if (!WriteAll(output.File(), content.data(), content.size())) return disk.SetError(kBackupWriteFailed, 0);
+    if (disk.GetError() != 0) return disk.GetError();
+    if (!output.Finish(false)) return disk.SetError(kBackupWriteFailed, 0);
+    return 0;
 }
 
 int LargeSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint64_t last, BackupKind kind,
               bool ignoreErrors) {
-    SectorFile file(disk.GetPlatform());
-    if (const int refused = CreateBackupFile(file, path, false); refused != 0)
+    ReplacementFile output(disk.GetPlatform(), path);
+    if (const int refused = CreateBackupFile(output, path, false); refused != 0)
         return disk.SetError(refused, 0);
+    SectorFile& file = output.File();
     if (kind != BackupKind::None) {
         const Sector header = EncodeBackupHeader(HeaderFor(disk, kind, first, last));
         if (!WriteAll(file, header.data(), header.size())) return disk.SetError(kBackupWriteFailed, 0);
@@ -129,7 +145,10 @@ int LargeSave(mDisk& disk, const std::string& path, std::uint64_t first, std::ui
             progress.Show(ProgressFigure::Percent(at - first, last, at > last));
         if (at == 0) break;  // past the largest sector number
     }
-    return disk.GetError();
+    // A save that failed leaves the file of its name as it was.
+    if (disk.GetError() != 0) return disk.GetError();
+    if (!output.Finish(false)) return disk.SetError(kBackupWriteFailed, 0);
+    return 0;
 }
 
 std::optional<BackupHeader> ReadBackupHeader(Platform& platform, const std::string& path) {

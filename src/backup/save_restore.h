@@ -1,6 +1,9 @@
 // Saving a run of the selected disk's sectors to a backup file and writing
 // a backup file's sectors back. Each operation records its outcome in the
-// disk object's error state and returns that state.
+// disk object's error state and returns that state. A save writes a new
+// file beside the one it names and puts it in that one's place only once it
+// is whole: a save that fails leaves the earlier file as it was and removes
+// what it wrote.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +20,7 @@ namespace partam {
 BackupHeader HeaderFor(mDisk& disk, BackupKind kind, std::uint64_t firstSector, std::uint64_t countField);
 
 // The MBR, the first head, the GPT or a volume boot record: a few sectors,
-// read whole before the file is opened, so that a failed read leaves an
-// existing file as it was. A sector that cannot be read fails the save
+// read whole before the file is made. A sector that cannot be read fails the save
 // (507); with ignoreErrors a zero sector takes its place, so that every
 // sector stays at its offset in the file. kind None writes no header.
 int SmallSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint32_t count, BackupKind kind,

@@ -48,6 +48,9 @@ struct CommandRow {
     // table found damaged (513) does not stop it, so that a disk whose chain
     // loops can still be saved, restored, wiped and mended.
     bool sectorsOnly = false;
+    // Without /disk= the command is about every disk: a disk that may not
+    // be used (see mDisk::Use) is left out, not the end of the run.
+    bool everyDisk = false;
     // The action of "Preparing to <action>, are you sure? (Y/N): "; no
     // function, or an empty action, asks nothing.
     std::string (*prompt)(const PromptFacts&) = nullptr;

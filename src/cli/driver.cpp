@@ -9,6 +9,7 @@
 #include "base/result_codes.h"
 #include "base/text.h"
 #include "cli/banner.h"
+#include "cli/commands.h"
 #include "cli/elevation.h"
 #include "cli/executor.h"
 #include "cli/help.h"
@@ -109,13 +110,17 @@ void ResolveVolumeSwitch(RunContext& run) {
 void CarryOut(RunContext& run) {
     RunOptions& o = run.options;
     DebugTrace(run, "StartDoingIt", 0);
-    run.disk =
-        std::make_unique<mDisk>(run.platform, 0, o.ignoreErrors != 0, StandardTableReaders(), OpenVmdk);
+    // A command that only reads opens the disks for reading; one that writes
+    // opens each disk it selects as its one writer. No disk is selected
+    // before the command selects its own: a writer would hold one it does
+    // not work on.
+    const DriveAccess access =
+        EffectOf(o) == DiskEffect::ReadsOnly ? DriveAccess::Read : DriveAccess::Write;
+    run.disk = std::make_unique<mDisk>(run.platform, -1, o.ignoreErrors != 0, StandardTableReaders(),
+                                       OpenVmdk, access);
     run.sizeFormatter = std::make_unique<SizeFormatter>(run.platform);
     DebugTrace(run, "Diskcount", run.disk->DiskCount());
-    // Only a machine without disks stops the run here. What the first
-    // selection found on disk 0 decides nothing unless disk 0 is the one the
-    // command asks for, and the executor selects that one anew.
+    // Only a machine without disks stops the run here.
     if (run.disk->GetError() == kNoDisk) RecordResult(run, CommandId::None, kNoDisk);
     ResolveVolumeSwitch(run);
     ProcessSwitches2(run);
@@ -138,7 +143,9 @@ void ApplyExitValue(RunContext& run) {
             if (run.targetSelected) o.result = run.disk->IsRemovable() ? 0 : 1;
             break;
         case CommandId::DiskCount:
-            o.result = run.disk->DiskCount();
+            // No disk at all is the failure the run ended with (515), not a
+            // count of 0.
+            if (run.disk->DiskCount() > 0 || o.result == 0) o.result = run.disk->DiskCount();
             break;
         case CommandId::PartCount:
             if (run.targetSelected) o.result = run.disk->PartitionCount(0);
@@ -182,7 +189,7 @@ bool ResolveVolume(RunContext& run, VolumeKind kind, const std::optional<std::st
                    int& partOut) {
     if (NeedsText(kind) && (!text || text->empty())) return false;
     const std::string wanted = text.value_or(std::string());
-    mDisk scan(run.platform, 0, run.options.ignoreErrors != 0, StandardTableReaders());
+    mDisk scan(run.platform, 0, run.options.ignoreErrors != 0, StandardTableReaders(), {}, DriveAccess::Read);
     for (int d = 0; d < scan.DiskCount(); ++d) {
         scan.Use(d);
         const int count = scan.PartitionCount(0);

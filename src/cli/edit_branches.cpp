@@ -53,13 +53,15 @@ void DeleteOnEveryDisk(RunContext& run) {
     mDisk& disk = *run.disk;
     int first = 0;
     for (int i = 0; i < disk.DiskCount(); ++i) {
-        disk.Use(i, true);
+        const int refused = disk.Use(i, true);
         // A disk whose table could not even be read is not cleared; what
         // else its reading found (a damaged table) does not count: the table
         // is what goes.
         const bool unread = !disk.Sector0Read();
         disk.SetError(1, 0);
-        int code = unread ? static_cast<int>(kMbrReadFailed) : Delete(disk, kAllParts);
+        int code = refused != 0 ? refused
+                   : unread     ? static_cast<int>(kMbrReadFailed)
+                                : Delete(disk, kAllParts);
         if (code == 0) code = disk.FinishWrites();
         if (first == 0) first = code;
     }

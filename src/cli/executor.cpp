@@ -28,8 +28,13 @@ void ApplyDefaults(RunContext& run) {
 // a missing disk present.
 void SelectDisk(RunContext& run, const CommandRow& row, bool partGiven) {
     RunOptions& o = run.options;
-    if (o.disk == kAllDisks || row.selectsDisks) return;
     mDisk& disk = *run.disk;
+    if (row.selectsDisks) return;
+    // A command on every disk works from disk 0 as first read.
+    if (o.disk == kAllDisks) {
+        if (disk.CurrentIndex() < 0 && disk.DiskCount() > 0) disk.Use(0);
+        return;
+    }
     disk.ClearError();
     const int failure = o.disk == kVirtualDisk ? disk.UseVirtual(o.diskFileName) : disk.Use(o.disk, true);
     run.targetSelected = failure == 0;
@@ -37,7 +42,8 @@ void SelectDisk(RunContext& run, const CommandRow& row, bool partGiven) {
     // sectors a sector command reads and writes.
     if (failure == 0 && row.sectorsOnly && disk.Table() && disk.GetError() == disk.Table()->Problem())
         disk.ClearError();
-    RecordResult(run, CommandId::None, failure != 0 ? failure : disk.GetError());
+    const bool leftOut = failure != 0 && row.everyDisk && o.diskGiven == 0;
+    RecordResult(run, CommandId::None, leftOut ? 0 : failure != 0 ? failure : disk.GetError());
     const bool partExists = o.part >= 1 && o.part <= disk.PartitionCount(2);
     const bool check =
         row.partCheck == PartCheck::Always || (row.partCheck == PartCheck::WhenGiven && partGiven);
@@ -103,7 +109,10 @@ void RunAfterFrame(RunContext& run) {
     if (EffectOf(run.options) != DiskEffect::ReadsOnly) FinishWrites(run);
 }
 
-void MakeSafetyCopies(RunContext& run) { run.safetyCopies = partam::MakeSafetyCopies(*run.disk); }
+void MakeSafetyCopies(RunContext& run) {
+    const std::string file = run.arguments.Find("/Filename") ? run.arguments.Value() : std::string();
+    run.safetyCopies = partam::MakeSafetyCopies(*run.disk, file);
+}
 
 void ProcessSwitches2(RunContext& run) {
     DebugTrace(run, "ProcessSwitches2", 0);

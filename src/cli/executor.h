@@ -21,7 +21,8 @@ void RunAfterFrame(RunContext& run);
 int Confirm(RunContext& run);
 
 // Copies every disk's MBR aside before a command that can cost a table, and
-// keeps in the run which disks it copied.
+// keeps in the run which disks it copied; the file the command names
+// (/filename=) is never replaced by a copy.
 void MakeSafetyCopies(RunContext& run);
 
 }  // namespace partam

@@ -25,8 +25,12 @@ const char* TableKindName(TableKind kind) {
 }
 
 mDisk::mDisk(Platform& platform, int initialIndex, bool ignore, TableReaders readers,
-             VirtualDiskOpener opener)
-    : platform_(platform), readers_(std::move(readers)), opener_(std::move(opener)), ignoreErrors_(ignore) {
+             VirtualDiskOpener opener, DriveAccess access)
+    : platform_(platform),
+      readers_(std::move(readers)),
+      opener_(std::move(opener)),
+      access_(access),
+      ignoreErrors_(ignore) {
     driveFile_ = std::make_unique<SectorFile>(platform_);
     device_ = std::make_unique<DriveDevice>(platform_, *driveFile_, 0);
     CountDisks();
@@ -40,7 +44,8 @@ void mDisk::CountDisks() {
     for (int n = 0; n < kMaxDrives; ++n) {
         driveFile_->Close();
         devicePath_ = DevicePath(n, true);
-        if (driveFile_->OpenDrive(devicePath_)) diskTable_[static_cast<std::size_t>(diskCount_++)] = n;
+        if (driveFile_->OpenDrive(devicePath_, DriveAccess::Read) == SectorFile::DriveOpen::Opened)
+            diskTable_[static_cast<std::size_t>(diskCount_++)] = n;
         driveFile_->Close();
     }
     if (diskCount_ == 0) SetError(kNoDisk, 0);
@@ -62,18 +67,65 @@ int mDisk::Use(int index, bool force) {
     }
     // The selected drive is not read again unless asked; but a virtual disk
     // chosen since stood in for it, so it is opened and read anew.
-    if (index == currentIndex_ && !isVirtual_ && !force) return 0;
+    if (index == currentIndex_ && !isVirtual_ && !force) return refused_[static_cast<std::size_t>(index)];
     FinishWrites();
     currentIndex_ = index;
     isVirtual_ = false;
     virtualPath_.clear();
     devicePath_ = DevicePath(index, false);
     driveFile_->Close();
-    // A drive that does not open reads as one without a medium.
-    driveFile_->OpenDrive(devicePath_);
     device_ = std::make_unique<DriveDevice>(platform_, *driveFile_, static_cast<std::uint32_t>(index));
+    if (const int refusal = OpenSelected(); refusal != 0) {
+        driveFile_->Close();
+        ForgetDisk();
+        return refusal;
+    }
     Reload(true);
     return 0;
+}
+
+// Opens the selected drive. One that does not open reads as one without a
+// medium; one that may not be used is refused before any of its sectors
+// is read: every offset here is a sector number times 512, which on a disk
+// of larger sectors would land elsewhere than meant.
+int mDisk::OpenSelected() {
+    const int known = refused_[static_cast<std::size_t>(currentIndex_)];
+    if (known != 0) return known;
+    const SectorFile::DriveOpen opened = driveFile_->OpenDrive(devicePath_, access_);
+    if (opened == SectorFile::DriveOpen::InUse)
+        return Refuse(kSectorWriteFailed, "is in use: another program is writing to it");
+    GeometryResult g;
+    if (opened == SectorFile::DriveOpen::Opened && device_->QueryGeometry(g) && g.bytesPerSector != 0 &&
+        g.bytesPerSector != kSectorSize)
+        return Refuse(kNoDisk, Format("has %u-byte sectors; only disks of 512-byte sectors are used",
+                                      static_cast<unsigned>(g.bytesPerSector)));
+    return 0;
+}
+
+int mDisk::Refuse(int code, const std::string& why) {
+    refused_[static_cast<std::size_t>(currentIndex_)] = code;
+    const std::string name = DeviceDescription();
+    platform_.WriteErrorLine(Format("partam: disk %d", currentIndex_) +
+                             (name.empty() ? "" : " (" + name + ")") + " " + why);
+    return code;
+}
+
+// A refused disk shows nothing: no medium, no table, no sectors.
+void mDisk::ForgetDisk() {
+    mediaPresent_ = false;
+    notReady_ = true;
+    signatureValid_ = false;
+    tableKind_ = TableKind::None;
+    superFloppy_ = BootFileSystem::None;
+    geometry_ = {};
+    totalSectors_ = 0;
+    totalBytes_ = 0;
+    sector0_.fill(0);
+    sector0Read_ = false;
+    diskSignature_ = {};
+    table_.reset();
+    tableProblem_ = 0;
+    activePartition_ = -1;
 }
 
 int mDisk::UseVirtual(const std::string& path) {

@@ -36,9 +36,10 @@ class mDisk {
 public:
     // Counts the drives and, when there is one and initialIndex is not
     // negative, selects disk initialIndex. Without an opener no file is a
-    // virtual disk.
+    // virtual disk. A selected drive is opened with the access given: the
+    // run's commands only read it, or write it as its one writer.
     mDisk(Platform& platform, int initialIndex, bool ignoreErrors, TableReaders readers = {},
-          VirtualDiskOpener opener = {});
+          VirtualDiskOpener opener = {}, DriveAccess access = DriveAccess::Write);
     ~mDisk();
     mDisk(const mDisk&) = delete;
     mDisk& operator=(const mDisk&) = delete;
@@ -46,7 +47,11 @@ public:
     // --- Selection: each returns the selection's own failure (0 when the
     // disk is selected), whether or not /ignore keeps it from being recorded.
     // The selected disk is not read again unless force is set.
-    int Use(int index, bool force = false);  // 0 or 511
+    // A drive that may not be used is refused, and nothing of it is read:
+    // 505 while another writer holds it (after the platform's wait), 515
+    // when its logical sector is not of 512 bytes. Each refusal is told
+    // once a run, on standard error; the disk stays refused for the run.
+    int Use(int index, bool force = false);  // 0, 505, 511 or 515
     // A virtual disk file in place of the drive: every sector of the disk
     // is then one of the virtual disk's own. 565 when there is no such file,
     // or the opener's refusal; a refused file leaves the selection as it was.
@@ -147,6 +152,9 @@ public:
 
 private:
     void CountDisks();
+    int OpenSelected();
+    int Refuse(int code, const std::string& why);
+    void ForgetDisk();
     void ReadDiskInfo();
     void ReadTable();
     void ReadLabels();
@@ -158,7 +166,10 @@ private:
     std::unique_ptr<SectorFile> driveFile_;
     std::unique_ptr<SectorDevice> device_;
 
+    DriveAccess access_;
     std::array<int, kMaxDrives> diskTable_{};
+    // Why each disk index may not be used this run; 0 while it may.
+    std::array<int, kMaxDrives> refused_{};
     int diskCount_ = 0;
     int currentIndex_ = -1;
     std::string devicePath_;

@@ -15,6 +15,7 @@ bool ReadGeometry(Platform& platform, FileId drive, GeometryResult& out) {
         out.cylinders = static_cast<std::uint32_t>(g.cylinders);
         out.tracksPerCylinder = g.tracksPerCylinder;
         out.sectorsPerTrack = g.sectorsPerTrack;
+        out.bytesPerSector = g.bytesPerSector;
         out.totalSectors = static_cast<std::uint64_t>(g.cylinders) * g.tracksPerCylinder * g.sectorsPerTrack;
         out.totalBytes = out.totalSectors * 512;
         PartitionInformation info;

@@ -16,6 +16,7 @@ struct GeometryResult {
     std::uint32_t mediaType = 0;
     std::uint64_t totalSectors = 0;
     std::uint64_t totalBytes = 0;
+    std::uint32_t bytesPerSector = 0;  // the logical sector; 0 when not told
 };
 
 inline constexpr std::uint32_t kRemovableMedia = 11;

@@ -26,9 +26,14 @@ bool SectorFile::Open(const std::string& path, std::uint32_t access, std::uint32
     return true;
 }
 
-bool SectorFile::OpenDrive(const std::string& path) {
-    return Open(path, kGenericRead | kGenericWrite, kShareRead | kShareWrite, kOpenExisting, kAttributeNormal,
-                false);
+SectorFile::DriveOpen SectorFile::OpenDrive(const std::string& path, DriveAccess access) {
+    if (IsOpen()) return DriveOpen::Missing;
+    const DriveOpening opened = platform_.OpenDrive(path, access);
+    if (opened.file == kNoFile) return opened.inUse ? DriveOpen::InUse : DriveOpen::Missing;
+    handle_ = opened.file;
+    canRead_ = true;
+    canWrite_ = access == DriveAccess::Write;
+    return DriveOpen::Opened;
 }
 
 bool SectorFile::OpenRead(const std::string& path) {

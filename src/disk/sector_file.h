@@ -19,7 +19,9 @@ public:
     // The general open. An open handle stays as it is unless reopen is set.
     bool Open(const std::string& path, std::uint32_t access, std::uint32_t share, std::uint32_t disposition,
               std::uint32_t attributes, bool reopen);
-    bool OpenDrive(const std::string& path);   // read and write, shared, existing
+    // A drive, for reading or as its one writer (see Platform::OpenDrive).
+    enum class DriveOpen { Opened, Missing, InUse };
+    DriveOpen OpenDrive(const std::string& path, DriveAccess access);
     bool OpenRead(const std::string& path);    // backup files to read
     bool OpenCreate(const std::string& path);  // new backup files
     bool OpenShared(const std::string& path);  // virtual disk files

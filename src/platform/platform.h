@@ -29,12 +29,28 @@ inline constexpr std::uint32_t kGenericRead = 0x80000000u;
 inline constexpr std::uint32_t kGenericWrite = 0x40000000u;
 inline constexpr std::uint32_t kShareRead = 1;
 inline constexpr std::uint32_t kShareWrite = 2;
+// Creates the file and fails when the name exists in any form, a link
+// included (which is never followed).
+inline constexpr std::uint32_t kCreateNew = 1;
 inline constexpr std::uint32_t kCreateAlways = 2;
 inline constexpr std::uint32_t kOpenExisting = 3;
 inline constexpr std::uint32_t kOpenAlways = 4;
 inline constexpr std::uint32_t kAttributeNormal = 0x80;
 
 enum class SeekOrigin : std::uint32_t { Begin = 0, Current = 1, End = 2 };
+
+// How a command opens a drive: to read it, beside anyone, or to write it as
+// its one writer.
+enum class DriveAccess { Read, Write };
+
+// How long a writer waits for another that holds the drive it opens.
+inline constexpr std::uint32_t kWriterWaitMilliseconds = 5000;
+
+struct DriveOpening {
+    FileId file = kNoFile;
+    // The drive is there, but another writer held it all the while.
+    bool inUse = false;
+};
 
 // The answer of the basic geometry query.
 struct DiskGeometry {
@@ -123,7 +139,7 @@ struct FormatTextOutput {
 #define PARTAM_ENGINE_CALL
 #endif
 using FormatEngineCallback = std::uint8_t(PARTAM_ENGINE_CALL*)(std::uint32_t event, std::uint32_t subCode,
-                                                                void* argument);
+                                                               void* argument);
 
 // Writes count sectors into the partition being formatted, from its sector
 // first (0 is the partition's first sector); false when they could not all
@@ -194,6 +210,22 @@ public:
     virtual void CloseFile(FileId file) = 0;
     // True when the path names an existing file or folder.
     virtual bool PathExists(const std::string& path) = 0;
+    // Opens a drive as OpenFile does (read and write, existing). A writer
+    // holds every other writer off the drive until it closes it (Linux:
+    // flock(LOCK_EX) on the image or block device, the convention of the
+    // system's partitioning tools; Windows: a share mode that admits no
+    // second writer), and waits up to kWriterWaitMilliseconds for one that
+    // holds it now. A reader opens it for reading alone, and neither waits
+    // for a writer nor holds one off.
+    virtual DriveOpening OpenDrive(const std::string& path, DriveAccess access) = 0;
+    // Gives the file from the name to, replacing what to names: a link
+    // there is replaced itself, what it points at stays as it was. The new
+    // name is put on the medium where the system can.
+    virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+    // Removes a file (a link itself, never what it points at).
+    virtual bool RemoveFile(const std::string& path) = 0;
+    // True when both paths name one existing file, however each spells it.
+    virtual bool SameFile(const std::string& a, const std::string& b) = 0;
 
     // --- Disk control (on an open drive) ----------------------------------
     virtual bool GetDriveGeometry(FileId drive, DiskGeometry& out) = 0;
@@ -251,6 +283,9 @@ public:
 
     // --- Console -----------------------------------------------------------
     virtual void Write(std::string_view text) = 0;
+    // One line on standard error, after what was written so far; the line
+    // end is added.
+    virtual void WriteErrorLine(std::string_view line) = 0;
     // One key; kEndOfInput when standard input is closed or exhausted.
     virtual int ReadKey(bool echo) = 0;
     // One line without its line end; false at end of input.

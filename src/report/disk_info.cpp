@@ -36,7 +36,8 @@ void MenuRow(ReportContext& r, int number, const mPart& p) {
 void ShowInfo(ReportContext& report) {
     mDisk& d = report.disk;
     for (int index = 0; index < d.DiskCount(); ++index) {
-        d.Use(index);
+        // A disk that may not be used is left out (its selection said why).
+        if (d.Use(index) != 0) continue;
         report.Printf("\n Disk:       %d\n Bios Ext:   %s", index, kNoBiosExtension);
         report.Printf("\n Host Bus:   %s", kNotSupported);
         report.Printf("\n Interface:  %s", kNotSupported);

@@ -64,8 +64,37 @@ TEST(SafetyCopiesTest, SetupEnvironmentAndNoTemporaryFolder) {
     platform.tempFolder.reset();
     EXPECT_EQ(MakeSafetyCopies(disk), std::vector<int>{0});
     EXPECT_NE(platform.FindFile("c:\\disk-0.mbr"), nullptr);
-    EXPECT_EQ(platform.writes, (std::vector<FakeWrite>{{"c:\\disk-0.mbr", 0, 512, 512, true},
+    EXPECT_EQ(platform.writes, (std::vector<FakeWrite>{{"c:\\disk-0.mbr.partam-new", 0, 512, 512, true},
                                                        {DrivePath(0), 30 * 512, 512, 512, true}}));
+}
+
+// A copy file is a new one, on the medium before it is renamed over
+// disk-0.mbr, whose copy becomes disk-0.mbr.1; a file someone else put
+// under the new one's name is left alone. The file the command reads is
+// never replaced: a restore from a copy reads the copy made before the
+// change it undoes.
+TEST(SafetyCopiesTest, CopyFilesKeepTheEarlierCopy) {
+    const std::string copy = "C:\\Temp\\disk-0.mbr", earlier = copy + ".1", planted = copy + ".partam-new";
+    const Bytes a = MakeMbr({{0, 0x07, 63, 30}}), b = MakeMbr({{0, 0x0C, 63, 30}}),
+                c = MakeMbr({{0, 0x83, 63, 30}});
+    // sector 0, the file the command reads, the copy and the earlier copy after it
+    const std::tuple<Bytes, std::string, Bytes, Bytes> runs[] = {
+        {a, "", a, {}}, {b, "C:\\x.bin", b, a}, {c, copy, b, a}, {c, earlier, b, a}, {c, "", c, b}};
+    FakePlatform platform;
+    FakeFile& drive = platform.AddDrive(0, 100);
+    platform.AddFile(planted, {'m', 'i', 'n', 'e'});
+    platform.AddFile("C:\\x.bin");
+    for (const auto& [sector0, read, after, before] : runs) {
+        SCOPED_TRACE(read);
+        test::PutSector(drive.data, 0, sector0);
+        mDisk disk(platform, 0, false, TableReaders{MbrTableReader(), {}});
+        MakeSafetyCopies(disk, read);
+        EXPECT_EQ(platform.FindFile(copy)->data, after);
+        EXPECT_EQ(platform.FindFile(copy)->flushCount, 1);
+        const FakeFile* kept = platform.FindFile(earlier);
+        EXPECT_EQ(kept ? kept->data : Bytes(), before);
+        EXPECT_EQ(platform.FindFile(planted)->data, (Bytes{'m', 'i', 'n', 'e'}));
+    }
 }
 
 }  // namespace

@@ -59,5 +59,40 @@ TEST(BackupBranchesTest, ProgressOfALargeSaveOnAConsole) {
     EXPECT_EQ(platform.TakeOutput(), "100% complete The disk was successfully saved to C:\\d.bin\n");
 }
 
+// A save replaces the file of its name only once the new one is whole: one
+// that fails leaves the earlier file as it was and removes what it wrote;
+// none leaves its new file beside it. A file that may not be written is
+// refused as before (563, or 562 for a large save).
+TEST(BackupBranchesTest, SavesReplaceTheirFileOnlyWhenWhole) {
+    const Bytes earlier = {'o', 'l', 'd'};
+    // command, write call that fails, byte offset on the drive whose read fails, file read-only, result
+    const std::tuple<const char*, int, std::uint64_t, bool, int> cases[] = {
+        {"/save=mbr", 0, 0, false, 0},
+        {"/save=disk", 0, 0, false, 0},
+        {"/save=mbr", 1, 0, false, 507},
+        {"/save=disk", 3, 0, false, 507},
+        {"/save=disk", 0, 4500 * 512, false, 508},
+        {"/save=mbr", 0, 0, true, 563},
+        {"/save=disk", 0, 0, true, 562}};
+    for (const auto& [command, failWrite, failRead, readOnly, code] : cases) {
+        SCOPED_TRACE(std::string(command) + " " + std::to_string(code));
+        Machine m;
+        m.platform.AddFile("C:\\b.bin", earlier).readOnly = readOnly;
+        m.platform.failWriteCall = failWrite;
+        if (failRead != 0) m.drive.failReadAt = {failRead};
+        EXPECT_EQ(m.Run(std::string(command) + " /filename=C:\\b.bin"), code);
+        const Bytes& saved = m.File("C:\\b.bin");
+        const std::size_t size = std::string(command) == "/save=mbr" ? 1024 : 512 + kSectors * 512;
+        if (code == 0) {
+            EXPECT_EQ(
+                Bytes(saved.begin() + 512, saved.end()),
+                Bytes(m.drive.data.begin(), m.drive.data.begin() + static_cast<std::ptrdiff_t>(size - 512)));
+        } else {
+            EXPECT_EQ(saved, earlier);
+        }
+        EXPECT_EQ(m.platform.FindFile("C:\\b.bin.partam-new"), nullptr);
+    }
+}
+
 }  // namespace
 }  // namespace partam

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -259,6 +260,50 @@ TEST(ExecutorTest, ActionTextsOfThePrompt) {
         // What asks is what changes a disk.
         EXPECT_TRUE(asked.empty() || row.effect != DiskEffect::ReadsOnly) << line;
     }
+}
+
+// A disk 0 of 4,096-byte sectors stops every command that selects it (515),
+// and one another program writes stops every command that writes (505),
+// each said once on standard error; neither is written. A command about
+// every disk leaves such a disk out. Only a command that writes opens a
+// drive to write it.
+TEST(ExecutorTest, DisksThatMayNotBeUsedStopEveryCommandOnThem) {
+    const std::string large =
+        "partam: disk 0 has 4096-byte sectors; only disks of 512-byte sectors are used\n";
+    const std::string held = "partam: disk 0 is in use: another program is writing to it\n";
+    for (const CommandRow& row : CommandRows()) {
+        for (const bool largeSectors : {true, false}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(row.id)) + (largeSectors ? " large" : " held"));
+            FakePlatform platform;
+            SetUpMachine(platform);
+            FakeFile& drive = *platform.FindFile(DrivePath(0));
+            drive.geometry->bytesPerSector = largeSectors ? 4096 : 512;
+            drive.heldByOtherWriter = !largeSectors;
+            RunContext run(platform);
+            run.options.command = row.id;
+            run.options.autoConfirm = 1;
+            const bool writes = EffectOf(run.options) != DiskEffect::ReadsOnly;
+            run.disk =
+                std::make_unique<mDisk>(platform, -1, false, StandardTableReaders(), VirtualDiskOpener{},
+                                        writes ? DriveAccess::Write : DriveAccess::Read);
+            run.sizeFormatter = std::make_unique<SizeFormatter>(platform);
+            ProcessSwitches2(run);
+            RunAfterFrame(run);
+            const bool stopped = largeSectors ? !row.everyDisk : writes;
+            EXPECT_EQ(run.options.result == (largeSectors ? 515 : 505), stopped) << run.options.result;
+            EXPECT_EQ(platform.errorOutput, largeSectors ? large : writes ? held : "");
+            EXPECT_TRUE(std::none_of(platform.writes.begin(), platform.writes.end(),
+                                     [](const FakeWrite& w) { return w.path == DrivePath(0); }));
+            EXPECT_EQ(drive.writerOpens > 0, writes);
+        }
+    }
+    // The listing of every disk shows the others.
+    FakePlatform platform;
+    SetUpMachine(platform);
+    platform.FindFile(DrivePath(0))->geometry->bytesPerSector = 4096;
+    const auto [code, listing] = RunLine(platform, "/list");
+    EXPECT_EQ(std::tuple(code, DisksListed(listing), platform.errorOutput),
+              std::tuple(0, std::string("1"), large));
 }
 
 // What the disk object found on a disk the command does not ask about does

@@ -3,8 +3,11 @@
 #include "platform/posix/mount_guard.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -110,6 +113,51 @@ TEST(MountGuard, InspectsTheDiskAndItsPartitions) {
     }
 }
 
+// A file that loop devices read from is guarded as they are, each through
+// its window on the file: loop0 reads disk.img whole and has its partition
+// (sectors 2048-6143) mounted; loop1 reads it from sector 8192 for 2048
+// sectors and is mounted whole; loop2 reads another file, and loop3 a
+// deleted one, both mounted whole.
+TEST(MountGuard, GuardsTheFileBehindALoopDevice) {
+    ScratchFolder dir;
+    const SystemRoots roots{dir.Path("sys"), dir.Path("proc"), dir.Path("dev")};
+    const std::string image = dir.Write("disk.img", "x"), other = dir.Write("other.img", "y");
+    const std::tuple<std::string, std::uint64_t, std::uint64_t> loops[] = {
+        {image, 0, 0}, {image, 8192 * kS, 2048 * kS}, {other, 0, 0}, {image + " (deleted)", 0, 0}};
+    for (int n = 0; n < 4; ++n) {
+        const auto& [backing, offset, limit] = loops[n];
+        const std::string folder = dir.Path("sys/block/loop" + std::to_string(n));
+        dir.Write(folder + "/dev", "7:" + std::to_string(n) + "\n");
+        dir.Write(folder + "/loop/backing_file", backing + "\n");
+        dir.Write(folder + "/loop/offset", std::to_string(offset) + "\n");
+        dir.Write(folder + "/loop/sizelimit", std::to_string(limit) + "\n");
+        fs::create_directories(folder + "/holders");
+        fs::create_directories(dir.Path("sys/dev/block"));
+        fs::create_directory_symlink(folder, dir.Path("sys/dev/block/7:" + std::to_string(n)));
+    }
+    const std::string part = dir.Path("sys/block/loop0/loop0p1");
+    for (const auto& [name, text] :
+         {std::pair{"dev", "259:0"}, {"partition", "1"}, {"start", "2048"}, {"size", "4096"}})
+        dir.Write(part + "/" + name, std::string(text) + "\n");
+    std::string mounts;
+    for (const char* device : {"259:0", "7:1", "7:2", "7:3"})
+        mounts += "50 26 " + std::string(device) + " / /m rw - ext4 /dev/x rw\n";
+    dir.Write("proc/self/mountinfo", mounts);
+    struct stat st;
+    ASSERT_EQ(::stat(image.c_str(), &st), 0);
+    const std::vector<LoopBacking> found =
+        LoopDevicesOf(roots, DevNumber{major(st.st_dev), minor(st.st_dev)}, st.st_ino);
+    std::vector<std::tuple<unsigned, std::uint64_t, std::uint64_t>> seen;
+    for (const LoopBacking& l : found) seen.emplace_back(l.device.minor, l.offset / kS, l.limit / kS);
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (decltype(seen){{0, 0, 0}, {1, 8192, 2048}}));
+    const std::tuple<std::uint64_t, std::uint64_t, bool> cases[] = {
+        {0, 2048, true},   {2047, 2, false},  {6144, 2048, true},  {8191, 1, true}, {8191, 2, false},
+        {10239, 1, false}, {10240, 99, true}, {6000, 5000, false}, {0, 0, true}};
+    for (const auto& [lba, sectors, allowed] : cases)
+        EXPECT_EQ(FileWriteAllowed(roots, found, lba * kS, sectors * kS), allowed) << lba << "+" << sectors;
+}
+
 constexpr std::uint64_t kDiskSectors = 131072;  // 64 MiB
 constexpr std::uint32_t kPartStart = 2048, kPartSectors = 65536;
 
@@ -203,15 +251,23 @@ TEST(MountGuardOnLoopDevice, MountedRangesAreRefusedTheRestWritable) {
         SCOPED_TRACE(partitioned ? "partition mounted" : "whole device mounted");
         MountedLoopDisk disk(partitioned);
         if (!disk.skip.empty()) GTEST_SKIP() << disk.skip;
+        // Drive 0 is what PARTAM_DISKS names: the loop device, or the image
+        // file it reads from, which is guarded as the device is.
+        for (const std::string& named : {disk.dir.Path("disk.img"), disk.device}) {
+            SCOPED_TRACE(named);
+            test::ScopedEnv env("PARTAM_DISKS", named);
+            PosixPlatform p;
+            const FileId drive =
+                p.OpenFile("\\\\.\\PhysicalDrive0", kGenericRead | kGenericWrite, 3, kOpenExisting, 0);
+            ASSERT_NE(drive, kNoFile);
+            std::uint64_t size = 0;
+            EXPECT_TRUE(p.GetDriveGeometryEx(drive, size) && size == kDiskSectors * 512) << size;
+            CheckWrites(p, drive, writes);
+        }
         test::ScopedEnv env("PARTAM_DISKS", disk.device);
         PosixPlatform p;
-        // Drive 0 is the loop device that PARTAM_DISKS names.
         const FileId drive =
             p.OpenFile("\\\\.\\PhysicalDrive0", kGenericRead | kGenericWrite, 3, kOpenExisting, 0);
-        ASSERT_NE(drive, kNoFile);
-        std::uint64_t size = 0;
-        EXPECT_TRUE(p.GetDriveGeometryEx(drive, size) && size == kDiskSectors * 512) << size;
-        CheckWrites(p, drive, writes);
         EXPECT_EQ(UseByClaimsOnly(disk.device), claims);
         // Decided at each write: once unmounted, the same sectors are writable.
         disk.Unmount();

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "platform/number_format.h"
 #include "scratch.h"
@@ -91,6 +92,42 @@ TEST(PosixDrives, ReadOnlyImageOpensForReadingAndRefusesWrites) {
     // A plain file keeps the rule it always had: no write access, no open.
     EXPECT_EQ(p.OpenFile(path, kGenericRead | kGenericWrite, 3, kOpenExisting, 0), kNoFile);
     EXPECT_TRUE(ScratchFolder::Read(path) == image);
+}
+
+// A drive's one writer holds off no reader, and frees the drive when it
+// closes it (a second writer's wait is the program tests': writers.sh). A
+// reader's handle is not one to write with.
+TEST(PosixDrives, OneWriterAndAnyReaders) {
+    ScratchFolder dir;
+    ScopedEnv env("PARTAM_DISKS", dir.Write("d.img", Bytes(4096, 0)));
+    PosixPlatform writer, reader, next;
+    const DriveOpening held = writer.OpenDrive(Drive(0), DriveAccess::Write);
+    const DriveOpening read = reader.OpenDrive(Drive(0), DriveAccess::Read);
+    ASSERT_TRUE(held.file != kNoFile && read.file != kNoFile && !read.inUse);
+    EXPECT_FALSE(WriteAt(reader, read.file, 0, Bytes(512, 1)));
+    writer.CloseFile(held.file);
+    const DriveOpening after = next.OpenDrive(Drive(0), DriveAccess::Write);
+    EXPECT_TRUE(after.file != kNoFile && WriteAt(next, after.file, 0, Bytes(512, 1)));
+}
+
+// A new file is never one that a name already stands for, a link least of
+// all; a rename replaces a link itself, and a removal removes it, leaving
+// what it points at; one file is the same however it is named.
+TEST(PosixFiles, NewFilesRenamesAndIdentity) {
+    ScratchFolder dir;
+    const std::string target = dir.Write("target", "precious"), other = dir.Write("other", "x");
+    const std::string link = dir.Path("link"), dangling = dir.Path("dangling");
+    std::filesystem::create_symlink(target, link);
+    std::filesystem::create_symlink(dir.Path("none"), dangling);
+    PosixPlatform p;
+    for (const std::string& taken : {link, dangling, other})
+        EXPECT_EQ(p.OpenFile(taken, kGenericWrite, 0, kCreateNew, 0), kNoFile) << taken;
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("none")));
+    EXPECT_TRUE(p.SameFile(link, target) && !p.SameFile(link, other) && !p.SameFile(dangling, dangling));
+    EXPECT_TRUE(p.RenameFile(other, link) && p.RemoveFile(dangling));
+    EXPECT_EQ(ScratchFolder::Read(target), (Bytes{'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+    EXPECT_FALSE(std::filesystem::is_symlink(link) || std::filesystem::exists(dangling) ||
+                 p.SameFile(link, target));
 }
 
 // Halves round up, and the carry may add a group; more decimals than the

@@ -97,6 +97,26 @@ same_as loader.img "the safety copy beside a loader"
 if [ "$target" = native ]; then
     cmp -s "$TMPDIR/disk-0.mbr" <(head -c 512 loader.img) ||
         { echo "FAIL $target: no safety copy in the temporary folder"; failures=$((failures + 1)); }
+    # A link planted under the copy's name is replaced, never written
+    # through, even by a run the user then cancels; the copy a new one
+    # replaces becomes disk-0.mbr.1; a restore from the copy after /del
+    # /part=* puts the table back, its own safety step leaving the file it
+    # reads alone.
+    cp pristine.img disk.img
+    printf precious >victim.bin
+    rm -f "$TMPDIR"/disk-0.mbr*
+    ln -s "$work/victim.bin" "$TMPDIR/disk-0.mbr"
+    feed n
+    check "a cancelled /del beside a planted link" 129 - /del /part=1
+    [ "$(cat victim.bin)" = precious ] && [ -L "$TMPDIR/disk-0.mbr.1" ] && [ ! -L "$TMPDIR/disk-0.mbr" ] ||
+        fail "the planted link was written through"
+    check "/del /part=*" 0 - /del /part=* /confirm
+    for copy in disk-0.mbr disk-0.mbr.1; do
+        cmp -s "$TMPDIR/$copy" <(head -c 512 pristine.img) || fail "$copy is not the table before /del /part=*"
+    done
+    check "/restore=mbr from the safety copy" 0 - /restore=mbr /filename="$TMPDIR/disk-0.mbr" /confirm
+    cmp -s <(head -c 512 disk.img) <(head -c 512 pristine.img) || fail "the safety copy did not put the table back"
+    ls "$TMPDIR" "$work" | grep -q partam-new && fail "a new file was left beside its target"
 fi
 
 # Refusals: none of them writes to the disk.

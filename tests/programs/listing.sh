@@ -71,6 +71,8 @@ check "no disk" 515 "$no_disk" /list
 images mbr.img missing.img empty.img
 expect_stderr 'PARTAM_DISKS entry 1 ".*missing.img" cannot be opened'
 check "a missing entry between two images" 515 "$no_disk" /list /disk=1
+expect_stderr 'PARTAM_DISKS entry 1 ".*missing.img" cannot be opened'
+check "/diskcount with a missing entry" 515 "$no_disk" /diskcount
 images mbr.img tmp
 expect_stderr 'PARTAM_DISKS entry 1 ".*tmp" cannot be opened'
 check "a folder as an entry" 515 "$no_disk" /list

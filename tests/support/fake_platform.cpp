@@ -68,8 +68,10 @@ FileId FakePlatform::OpenFile(const std::string& path, std::uint32_t access, std
                               std::uint32_t disposition, std::uint32_t) {
     FakeFile* file = FindFile(path);
     if (file && file->readOnly && (access & kGenericWrite)) return kNoFile;
+    if (file && disposition == kCreateNew) return kNoFile;
     if (!file) {
-        if (disposition != kCreateAlways && disposition != kOpenAlways) return kNoFile;
+        if (disposition != kCreateAlways && disposition != kOpenAlways && disposition != kCreateNew)
+            return kNoFile;
         if (path.rfind("\\\\.\\", 0) == 0) return kNoFile;
         file = &AddFile(path);
     } else if (disposition == kCreateAlways) {
@@ -161,6 +163,41 @@ bool FakePlatform::PathExists(const std::string& path) {
     for (const auto& [name, file] : files_)
         if (name.rfind(prefix, 0) == 0) return true;
     return false;
+}
+
+DriveOpening FakePlatform::OpenDrive(const std::string& path, DriveAccess access) {
+    const bool write = access == DriveAccess::Write;
+    FakeFile* file = FindFile(path);
+    if (file && write) ++file->writerOpens;
+    const bool held = file && (file->heldByOtherWriter ||
+                               std::any_of(handles_.begin(), handles_.end(), [file](const auto& h) {
+                                   return h.second.file == file && h.second.writer;
+                               }));
+    if (write && held) return DriveOpening{kNoFile, true};
+    const FileId id =
+        OpenFile(path, write ? kGenericRead | kGenericWrite : kGenericRead, kShareRead, kOpenExisting, 0);
+    if (id != kNoFile) handles_[id].writer = write;
+    return DriveOpening{id, false};
+}
+
+bool FakePlatform::RenameFile(const std::string& from, const std::string& to) {
+    auto it = files_.find(ToUpperAscii(from));
+    if (it == files_.end()) return false;
+    std::unique_ptr<FakeFile> moved = std::move(it->second);
+    files_.erase(it);
+    moved->path = to;
+    std::unique_ptr<FakeFile>& target = files_[ToUpperAscii(to)];
+    if (target) gone_.push_back(std::move(target));
+    target = std::move(moved);
+    return true;
+}
+
+bool FakePlatform::RemoveFile(const std::string& path) {
+    auto it = files_.find(ToUpperAscii(path));
+    if (it == files_.end()) return false;
+    gone_.push_back(std::move(it->second));
+    files_.erase(it);
+    return true;
 }
 
 bool FakePlatform::GetDriveGeometry(FileId id, DiskGeometry& out) {
@@ -282,7 +319,8 @@ FormatStart FakePlatform::RunFormatEngine(const FormatJob& job, FormatEngineCall
     formatJobs.push_back(job);
     if (formatThrows) throw std::runtime_error("engine");
     if (!formatSectors.empty())
-        job.writeSectors(formatWriteAt, formatSectors.data(), static_cast<std::uint32_t>(formatSectors.size() / 512));
+        job.writeSectors(formatWriteAt, formatSectors.data(),
+                         static_cast<std::uint32_t>(formatSectors.size() / 512));
     for (const FakeFormatEvent& e : formatEvents) {
         std::uint32_t figure = e.value;
         std::uint8_t verdict = static_cast<std::uint8_t>(e.value);

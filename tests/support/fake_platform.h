@@ -36,6 +36,9 @@ struct FakeFile {
     std::set<std::uint64_t> tearWriteAt;
     bool readOnly = false;
     int flushCount = 0;  // FlushFile calls on any handle of this file
+    // Another program writes the drive: a writer's open finds it in use.
+    bool heldByOtherWriter = false;
+    int writerOpens = 0;  // opens of the drive to write it, whatever came of them
 };
 
 // One event the fake format engine sends: a progress figure or a verdict
@@ -80,11 +83,12 @@ public:
     }
 
     std::string output;
+    std::string errorOutput;  // the lines written on standard error
     std::map<std::string, std::string> env;
     std::string programFolder = "C:\\Tools\\";
     std::optional<std::string> tempFolder = "C:\\Temp\\";
-    std::vector<std::string> driveRoots;                // "C:\\", ...
-    std::map<std::string, std::string> volumeNames;     // root to volume GUID path
+    std::vector<std::string> driveRoots;             // "C:\\", ...
+    std::map<std::string, std::string> volumeNames;  // root to volume GUID path
     std::uint32_t codePage = 437;
     OsVersion version{true, 2, 10, 0, true};
     Elevation elevation{true, true};
@@ -134,6 +138,13 @@ public:
     bool FlushFile(FileId file) override;
     void CloseFile(FileId file) override;
     bool PathExists(const std::string& path) override;
+    // A writer's open finds a drive in use at once, without waiting.
+    DriveOpening OpenDrive(const std::string& path, DriveAccess access) override;
+    bool RenameFile(const std::string& from, const std::string& to) override;
+    bool RemoveFile(const std::string& path) override;
+    bool SameFile(const std::string& a, const std::string& b) override {
+        return FindFile(a) && FindFile(a) == FindFile(b);
+    }
     bool GetDriveGeometry(FileId drive, DiskGeometry& out) override;
     bool GetDriveGeometryEx(FileId drive, std::uint64_t& diskSize) override;
     bool GetPartitionInfo(FileId drive, PartitionInformation& out) override;
@@ -161,6 +172,10 @@ public:
     std::optional<std::string> GetEnv(const std::string& name) override;
     std::optional<std::string> ReadTextFile(const std::string& path) override;
     void Write(std::string_view text) override { output.append(text); }
+    void WriteErrorLine(std::string_view line) override {
+        errorOutput.append(line);
+        errorOutput += '\n';
+    }
     int ReadKey(bool echo) override;
     bool ReadLine(std::string& line) override;
     std::uint32_t OutputCodePage() override { return codePage; }
@@ -186,7 +201,9 @@ public:
     }
     std::optional<std::string> VolumeLabel(const std::string& rootPath) override;
     std::uint32_t LastErrorCode() override { return lastError; }
-    std::string SystemErrorText(std::uint32_t code) override { return "System error " + std::to_string(code); }
+    std::string SystemErrorText(std::uint32_t code) override {
+        return "System error " + std::to_string(code);
+    }
     void ShowMessageBox(const std::string& text) override { messageBoxes.push_back(text); }
     // The numbers queued first, then 1, 2, 3 ...
     std::uint32_t RandomNumber() override;
@@ -200,11 +217,14 @@ private:
         FakeFile* file;
         std::uint64_t position = 0;
         std::uint32_t access = 0;
+        bool writer = false;  // opened as a drive's one writer
     };
     Handle* Find(FileId id);
     FakeFile* DriveOf(FileId id);
 
     std::map<std::string, std::unique_ptr<FakeFile>> files_;
+    // Files renamed over or removed, kept for the handles still open on them.
+    std::vector<std::unique_ptr<FakeFile>> gone_;
     std::map<FileId, Handle> handles_;
     FileId nextId_ = 3;
     std::map<std::string, std::vector<std::uint8_t>> registry_;

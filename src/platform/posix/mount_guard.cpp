@@ -1,8 +1,11 @@
 #include "platform/posix/mount_guard.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <set>
@@ -187,6 +190,56 @@ DeviceUse InspectDevice(const SystemRoots& roots, DevNumber device) {
         use.wholeInUse = IsClaimed(roots, device, fs::path(folder).filename().string());
     use.known = true;
     return use;
+}
+
+std::optional<ByteRange> LoopBytesOf(const LoopBacking& loop, std::uint64_t offset, std::uint64_t count) {
+    const std::uint64_t end = offset + count < offset ? ~std::uint64_t{0} : offset + count;
+    const std::uint64_t loopEnd = loop.limit == 0 || loop.offset + loop.limit < loop.offset
+                                      ? ~std::uint64_t{0}
+                                      : loop.offset + loop.limit;
+    const std::uint64_t first = std::max(offset, loop.offset), last = std::min(end, loopEnd);
+    if (count == 0 || first >= last) return std::nullopt;
+    return ByteRange{first - loop.offset, last - loop.offset};
+}
+
+namespace {
+
+// The file a loop device reads from, as /sys names it; its "(deleted)" mark
+// names no file that exists, so such a device is found attached to none.
+bool BacksFile(const std::string& loopFolder, DevNumber fileDevice, std::uint64_t inode) {
+    const auto name = ReadSmallFile(loopFolder + "/loop/backing_file", 8192);
+    struct stat st;
+    if (!name || ::stat(std::string(TrimBlanks(*name)).c_str(), &st) != 0) return false;
+    return DevNumber{major(st.st_dev), minor(st.st_dev)} == fileDevice && st.st_ino == inode;
+}
+
+}  // namespace
+
+std::vector<LoopBacking> LoopDevicesOf(const SystemRoots& roots, DevNumber fileDevice, std::uint64_t inode) {
+    std::vector<LoopBacking> loops;
+    std::error_code ec;
+    for (fs::directory_iterator it(roots.sys + "/block", ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string folder = it->path().string();
+        if (it->path().filename().string().rfind("loop", 0) != 0 || !BacksFile(folder, fileDevice, inode))
+            continue;
+        const auto device = ParseDevNumber(ReadText(folder + "/dev"));
+        const auto offset = ParseUnsigned(ReadText(folder + "/loop/offset"));
+        const auto limit = ParseUnsigned(ReadText(folder + "/loop/sizelimit"));
+        // A device whose window cannot be read counts as the whole file.
+        if (device) loops.push_back(LoopBacking{*device, offset.value_or(0), offset && limit ? *limit : 0});
+    }
+    return loops;
+}
+
+bool FileWriteAllowed(const SystemRoots& roots, const std::vector<LoopBacking>& loops, std::uint64_t offset,
+                      std::uint64_t count) {
+    for (const LoopBacking& loop : loops) {
+        const std::optional<ByteRange> bytes = LoopBytesOf(loop, offset, count);
+        if (bytes &&
+            !WriteAllowed(InspectDevice(roots, loop.device), bytes->first, bytes->end - bytes->first))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace partam::posix

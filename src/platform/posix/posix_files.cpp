@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -11,9 +12,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "platform/drive_list.h"
 #include "platform/posix/block_devices.h"
@@ -40,8 +43,8 @@ std::optional<int> OpenFlags(std::uint32_t access, std::uint32_t disposition, bo
     // whatever the caller asked (an image standing in for it keeps its data).
     if (drive) return flags;
     switch (disposition) {
-        case 1:
-            return flags | O_CREAT | O_EXCL;  // create new
+        case kCreateNew:
+            return flags | O_CREAT | O_EXCL | O_NOFOLLOW;
         case kCreateAlways:
             return flags | O_CREAT | O_TRUNC;
         case kOpenExisting:
@@ -76,6 +79,29 @@ std::optional<std::string> ProbeEntry(const std::string& path) {
 void ReportToStandardError(const std::string& line) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+// Takes the exclusive lock on an open drive, waiting for a writer that
+// holds it; false only while another writer still holds it (EWOULDBLOCK).
+// A file system that keeps no such locks holds off no one, and refusing
+// every write to it would leave its images unusable: that is no failure.
+bool LockAsWriter(int fd) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kWriterWaitMilliseconds);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) return true;
+        if (Clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+// The folder part of a path, for the sync that makes a new name durable.
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -129,8 +155,45 @@ FileId PosixPlatform::OpenFile(const std::string& path, std::uint32_t access, st
     entry.writeRefusal = writeRefusal;
     entry.block = S_ISBLK(st.st_mode);
     entry.device = DevNumber{major(st.st_rdev), minor(st.st_rdev)};
+    // Which loop devices read from a file is asked once, when it is opened
+    // to be written; whether what they hold is in use, at each write.
+    if (S_ISREG(st.st_mode) && (*flags & O_ACCMODE) != O_RDONLY)
+        entry.loops = LoopDevicesOf(roots_, DevNumber{major(st.st_dev), minor(st.st_dev)}, st.st_ino);
     open_[fd] = entry;
     return fd;
+}
+
+DriveOpening PosixPlatform::OpenDrive(const std::string& path, DriveAccess access) {
+    const bool write = access == DriveAccess::Write;
+    DriveOpening opening;
+    opening.file = OpenFile(path, write ? kGenericRead | kGenericWrite : kGenericRead,
+                            kShareRead | kShareWrite, kOpenExisting, kAttributeNormal);
+    if (opening.file == kNoFile || !write || LockAsWriter(static_cast<int>(opening.file))) return opening;
+    CloseFile(opening.file);
+    opening = DriveOpening{kNoFile, true};
+    errno = EWOULDBLOCK;
+    return opening;
+}
+
+// The folder is synced where it can be (some file systems cannot sync a
+// folder, and a folder that cannot be read cannot be opened to): the
+// rename itself has happened either way.
+bool PosixPlatform::RenameFile(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) return false;
+    const int folder = ::open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return true;
+}
+
+bool PosixPlatform::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool PosixPlatform::SameFile(const std::string& a, const std::string& b) {
+    struct stat first, second;
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 PosixPlatform::OpenEntry* PosixPlatform::Find(FileId file) {
@@ -169,7 +232,8 @@ bool PosixPlatform::MayWrite(const OpenEntry& entry, std::uint64_t offset, std::
         errno = entry.writeRefusal;
         return false;
     }
-    if (entry.block && !WriteAllowed(InspectDevice(roots_, entry.device), offset, count)) {
+    if ((entry.block && !WriteAllowed(InspectDevice(roots_, entry.device), offset, count)) ||
+        !FileWriteAllowed(roots_, entry.loops, offset, count)) {
         errno = EBUSY;
         return false;
     }

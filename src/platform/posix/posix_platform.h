@@ -5,9 +5,11 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/drive_list.h"
 #include "platform/platform.h"
+#include "platform/posix/mount_guard.h"
 #include "platform/posix/system_files.h"
 
 namespace partam::posix {
@@ -32,6 +34,10 @@ public:
     bool FlushFile(FileId file) override;
     void CloseFile(FileId file) override;
     bool PathExists(const std::string& path) override;
+    DriveOpening OpenDrive(const std::string& path, DriveAccess access) override;
+    bool RenameFile(const std::string& from, const std::string& to) override;
+    bool RemoveFile(const std::string& path) override;
+    bool SameFile(const std::string& a, const std::string& b) override;
 
     bool GetDriveGeometry(FileId drive, DiskGeometry& out) override;
     bool GetDriveGeometryEx(FileId drive, std::uint64_t& diskSize) override;
@@ -56,6 +62,7 @@ public:
     std::optional<std::string> ReadTextFile(const std::string& path) override;
 
     void Write(std::string_view text) override;
+    void WriteErrorLine(std::string_view line) override;
     int ReadKey(bool echo) override;
     bool ReadLine(std::string& line) override;
     std::uint32_t OutputCodePage() override;
@@ -82,9 +89,12 @@ public:
 private:
     struct OpenEntry {
         int fd = -1;
-        bool drive = false;    // opened by its drive path
-        bool block = false;    // a block device: guarded, answers disk control
-        DevNumber device;      // of a block device
+        bool drive = false;  // opened by its drive path
+        bool block = false;  // a block device: guarded, answers disk control
+        DevNumber device;    // of a block device
+        // A file opened for writing is guarded as the loop devices attached
+        // to it when it was opened are.
+        std::vector<LoopBacking> loops;
         int writeRefusal = 0;  // why a drive opened for reading only cannot be written
     };
     OpenEntry* Find(FileId file);

@@ -151,6 +151,11 @@ void PosixPlatform::Write(std::string_view text) {
     if (terminal && text.find('\n') == std::string_view::npos) std::fflush(stdout);
 }
 
+void PosixPlatform::WriteErrorLine(std::string_view line) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+}
+
 int PosixPlatform::ReadKey(bool echo) {
     std::fflush(stdout);
     const int key = ::isatty(STDIN_FILENO) ? ReadTerminalKey() : ReadInputByte();

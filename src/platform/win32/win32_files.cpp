@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <optional>
+#include <tuple>
 
 #include "platform/drive_list.h"
 #include "platform/image_drive.h"
@@ -191,6 +193,55 @@ void Win32Platform::CloseFile(FileId file) {
 
 bool Win32Platform::PathExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A writer shares the drive with readers alone: while it holds it, a second
+// writer's open fails with a sharing violation, and waits here.
+DriveOpening Win32Platform::OpenDrive(const std::string& path, DriveAccess access) {
+    DriveOpening opening;
+    if (access == DriveAccess::Read) {
+        opening.file = OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL);
+        return opening;
+    }
+    const ULONGLONG deadline = GetTickCount64() + kWriterWaitMilliseconds;
+    for (;;) {
+        opening.file = OpenFile(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL);
+        if (opening.file != kNoFile || GetLastError() != ERROR_SHARING_VIOLATION) return opening;
+        if (GetTickCount64() >= deadline) break;
+        Sleep(50);
+    }
+    opening.inUse = true;
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return opening;
+}
+
+bool Win32Platform::RenameFile(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool Win32Platform::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+namespace {
+
+// The volume and the file's index on it, which together name one file.
+std::optional<std::tuple<DWORD, DWORD, DWORD>> FileIdentity(const std::string& path) {
+    const HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    if (!ok) return std::nullopt;
+    return std::tuple(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
+}
+
+}  // namespace
+
+bool Win32Platform::SameFile(const std::string& a, const std::string& b) {
+    const auto first = FileIdentity(a);
+    return first && first == FileIdentity(b);
 }
 
 bool Win32Platform::GetDriveGeometry(FileId drive, DiskGeometry& out) {

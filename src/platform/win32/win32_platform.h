@@ -29,6 +29,10 @@ public:
     bool FlushFile(FileId file) override;
     void CloseFile(FileId file) override;
     bool PathExists(const std::string& path) override;
+    DriveOpening OpenDrive(const std::string& path, DriveAccess access) override;
+    bool RenameFile(const std::string& from, const std::string& to) override;
+    bool RemoveFile(const std::string& path) override;
+    bool SameFile(const std::string& a, const std::string& b) override;
 
     bool GetDriveGeometry(FileId drive, DiskGeometry& out) override;
     bool GetDriveGeometryEx(FileId drive, std::uint64_t& diskSize) override;
@@ -53,6 +57,7 @@ public:
     std::optional<std::string> ReadTextFile(const std::string& path) override;
 
     void Write(std::string_view text) override;
+    void WriteErrorLine(std::string_view line) override;
     int ReadKey(bool echo) override;
     bool ReadLine(std::string& line) override;
     std::uint32_t OutputCodePage() override;

@@ -222,6 +222,11 @@ std::optional<std::string> Win32Platform::ReadTextFile(const std::string& path) 
 
 void Win32Platform::Write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
+void Win32Platform::WriteErrorLine(std::string_view line) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+}
+
 int Win32Platform::ReadKey(bool echo) {
     std::fflush(stdout);
     if (InputIsConsole()) return echo ? _getche() : _getch();
