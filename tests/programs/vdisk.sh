@@ -115,6 +115,14 @@ done
 dd if=three.bin of=expect.img bs=512 seek=4194303 conv=notrunc status=none
 read_back "/restore="
 
+# A range across the extents' boundary, saved: what the disk holds there,
+# data and the zeros of holes and grains without a place alike.
+for layout in "${layouts[@]}"; do
+    check "/save=range of $layout" 0 - /save=range /range=4194000-4300900 /filename=s.bin "/disk=$layout.vmdk"
+    cmp -s <(tail -c +513 s.bin) <(dd if=expect.img bs=512 skip=4194000 count=106901 status=none) ||
+        fail "the range saved from $layout is not the disk's sectors 4194000-4300900"
+done
+
 # Virtual disk files that are none, and their codes.
 sed 's/monolithicFlat-flat/missing-flat/' monolithicFlat.vmdk >missing.vmdk
 sed 's/"monolithicFlat"/"streamOptimized"/' monolithicFlat.vmdk >stream.vmdk
