@@ -39,7 +39,7 @@ test: build sanitize fuzz-build
 	ctest --preset native32 -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
 
-# Benchmarks against dd on a 1 GiB image (not part of make test).
+# Benchmarks against dd and cp on the same images (not part of make test).
 bench: native
 	@scripts/bench.sh build/native/partam
 

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Benchmarks, not tests: the native program against dd on the same 1 GiB
-# image, in the same run, each case timed as the best of a few rounds, with
-# the program's peak memory. Nothing here reaches a real drive: every run
-# works on an image named through PARTAM_DISKS.
+# Benchmarks, not tests: the native program against the system's own tools
+# (dd, cp) doing the same work on the same images, in the same run, each
+# case timed as the best of a few rounds, with the program's peak memory.
+# Nothing here reaches a real drive: every run works on an image named
+# through PARTAM_DISKS.
 #
 # usage: scripts/bench.sh [program]
 set -euo pipefail
+export LC_ALL=C
 program=$(realpath "${1:-build/native/partam}")
 cases=$(realpath "$(dirname "$0")/bench.d")
 rounds=${BENCH_ROUNDS:-5}
@@ -17,39 +19,51 @@ cd "$work"
 # flatter the readers), with a partition table in sector 0.
 head -c $((1024 * 1024 * 1024)) /dev/urandom >disk.img
 printf 'label: dos\nstart=2048, size=1048576, type=7\n' | sfdisk -q disk.img >/dev/null
+# A 4 GiB image that is mostly holes, as the image of a virtual machine's
+# disk is: a partition table and 16 runs of 4 MiB of data spread over it.
+truncate -s 4G sparse.img
+printf 'label: dos\nstart=2048, size=8386560, type=7\n' | sfdisk -q sparse.img >/dev/null
+for ((i = 0; i < 16; i++)); do
+    dd if=/dev/urandom of=sparse.img bs=1M seek=$((i * 255 + 3)) count=4 conv=notrunc status=none
+done
 
 # once <command...>: one timed run; its wall time (seconds) in $t and its
 # peak memory (KiB) in $p.
 once() {
     sync
-    /usr/bin/time -f '%e %M' -o time.out "$@" </dev/null >/dev/null 2>&1
-    read -r t p <time.out
+    local start=$EPOCHREALTIME
+    /usr/bin/time -f '%M' -o time.out "$@" </dev/null >/dev/null 2>&1
+    t=$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f", b - a }')
+    read -r p <time.out
 }
 
-# case_ <name> <limit> <dd command...> -- <partam arguments...>: dd and the
-# program take turns, round after round, so that both meet the same state
-# of the machine; the best time of each counts. Prints the ratio, which
-# should stay within the limit, and the program's largest peak memory.
+# case_ <name> <limit> <image> <reference command...> -- <partam arguments...>:
+# the reference tool and the program (with the image as its disk) take
+# turns, round after round, so that both meet the same state of the
+# machine; the best time of each counts. Prints both times and their ratio,
+# which should stay within the limit, and the program's largest peak memory.
 case_() {
-    local name=$1 limit=$2
-    shift 2
-    local dd=()
-    while [ "$1" != -- ]; do dd+=("$1"); shift; done
+    local name=$1 limit=$2 image=$3
+    shift 3
+    local reference=()
+    while [ "$1" != -- ]; do reference+=("$1"); shift; done
     shift
-    local tdd="" tpartam="" peak=0 i ratio
+    local tref="" tpartam="" peak=0 i ratio
     for ((i = 0; i < rounds; i++)); do
-        once "${dd[@]}"
-        if [ -z "$tdd" ] || awk "BEGIN{exit !($t < $tdd)}"; then tdd=$t; fi
-        once env PARTAM_DISKS=disk.img "$program" "$@"
+        once "${reference[@]}"
+        if [ -z "$tref" ] || awk "BEGIN{exit !($t < $tref)}"; then tref=$t; fi
+        # The variable set for the one call, not through env: no second
+        # program start is timed with the program.
+        PARTAM_DISKS=$image once "$program" "$@"
         if [ -z "$tpartam" ] || awk "BEGIN{exit !($t < $tpartam)}"; then tpartam=$t; fi
         if [ "$p" -gt "$peak" ]; then peak=$p; fi
     done
-    ratio=$(awk "BEGIN{ printf \"%.2f\", ($tpartam + 0.001) / ($tdd + 0.001) }")
-    printf '%-14s dd %6.2fs  partam %6.2fs  ratio %5s (limit %s)  peak %6d KiB\n' \
-        "$name" "$tdd" "$tpartam" "$ratio" "$limit" "$peak"
+    ratio=$(awk "BEGIN{ printf \"%.2f\", $tpartam / $tref }")
+    printf '%-14s %-3s %7.3fs  partam %7.3fs  ratio %5s (limit %s)  peak %6d KiB\n' \
+        "$name" "${reference[0]}" "$tref" "$tpartam" "$ratio" "$limit" "$peak"
 }
 
-# The cases, one per benchmarked command.
+# The cases, one file per benchmarked command, in name order.
 for bench in "$cases"/*.sh; do
     [ -e "$bench" ] || continue
     # shellcheck source=/dev/null

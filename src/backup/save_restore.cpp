@@ -59,6 +59,21 @@ int CreateBackupFile(ReplacementFile& file, const std::string& path, bool tellEx
     return tellExisting && exists ? kCannotOverwrite : kBadPath;
 }
 
+// Which transfers of a save lie wholly in a hole of the disk, as far as the
+// disk can tell: its answer (the next sector that may hold data) is kept
+// until the save comes to that sector, so that a long hole is asked about
+// once, and a disk that cannot tell is not asked again.
+struct HoleMap {
+    mDisk& disk;
+    bool tells = true;
+    std::uint64_t next = 0;
+
+    bool Hole(std::uint64_t at, std::uint32_t count) {
+        if (tells && at >= next) tells = disk.NextData(at, next);
+        return tells && next > at && next - at >= count;
+    }
+};
+
 }  // namespace
 
 BackupHeader HeaderFor(mDisk& disk, BackupKind kind, std::uint64_t firstSector, std::uint64_t countField) {
@@ -130,21 +145,40 @@ int LargeSave(mDisk& disk, const std::string& path, std::uint64_t first, std::ui
         const Sector header = EncodeBackupHeader(HeaderFor(disk, kind, first, last));
         if (!WriteAll(file, header.data(), header.size())) return disk.SetError(kBackupWriteFailed, 0);
     }
+    // A regular file keeps the transfers of zeros as holes: they are
+    // seeked past, and the file's size is set once all are done.
+    const bool holes = file.AllowHoles();
+    std::uint64_t size = kind != BackupKind::None ? kSectorSize : 0;
+    std::uint64_t skipped = 0;  // bytes of zeros not yet seeked past
+    HoleMap map{disk};
     ProgressFigure progress(disk.GetPlatform());
     SectorBuffer buffer(kChunkSectors);
     for (std::uint64_t at = first; at <= last;) {
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunkSectors, last - at + 1));
-        if (disk.ReadSectors(buffer.data(), at, n) != 0) {
+        const std::size_t bytes = std::size_t{n} * kSectorSize;
+        bool zeros = map.Hole(at, n);
+        if (!zeros && disk.ReadSectors(buffer.data(), at, n) != 0) {
             if (!ignoreErrors) return disk.SetError(kBackupReadFailed, 0);
-            std::fill_n(buffer.data(), std::size_t{n} * kSectorSize, 0);
+            zeros = true;
         }
-        if (!WriteAll(file, buffer.data(), std::size_t{n} * kSectorSize) && !ignoreErrors)
-            return disk.SetError(kBackupWriteFailed, 0);
+        if (holes && (zeros || AllZero(buffer.data(), bytes))) {
+            skipped += bytes;
+        } else {
+            if (zeros) std::fill_n(buffer.data(), bytes, 0);
+            // The transfers of zeros before this one are passed over at once.
+            const bool stored =
+                (skipped == 0 || file.Seek(static_cast<std::int64_t>(skipped), SeekOrigin::Current)) &&
+                WriteAll(file, buffer.data(), bytes);
+            if (!stored && !ignoreErrors) return disk.SetError(kBackupWriteFailed, 0);
+            skipped = 0;
+        }
+        size += bytes;
         at += n;
         if (last >= kProgressFromLastSector)
             progress.Show(ProgressFigure::Percent(at - first, last, at > last));
         if (at == 0) break;  // past the largest sector number
     }
+    if (holes && !file.SetSize(size)) return disk.SetError(kBackupWriteFailed, 0);
     // A save that failed leaves the file of its name as it was.
     if (disk.GetError() != 0) return disk.GetError();
     if (!output.Finish(false)) return disk.SetError(kBackupWriteFailed, 0);

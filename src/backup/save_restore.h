@@ -32,6 +32,9 @@ int SaveSectors(mDisk& disk, const std::string& path, std::uint64_t first,
 
 // A range or the whole disk, first to last, streamed in transfers of
 // kChunkSectors through one buffer, with the progress figure for long runs.
+// A transfer the disk knows for a hole is not read; into a regular file, a
+// transfer of zeros is not written but left a hole, the file's size set at
+// the end: the file's bytes are the same either way.
 int LargeSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint64_t last, BackupKind kind,
               bool ignoreErrors);
 

@@ -32,4 +32,10 @@ private:
     std::unique_ptr<std::uint8_t[], Free> data_;
 };
 
+// True when the count bytes are all zero. Comparing the bytes with
+// themselves one byte on lets the library's memcmp scan them in wide words.
+inline bool AllZero(const std::uint8_t* bytes, std::size_t count) {
+    return count == 0 || (bytes[0] == 0 && std::memcmp(bytes, bytes + 1, count - 1) == 0);
+}
+
 }  // namespace partam

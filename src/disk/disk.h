@@ -125,6 +125,8 @@ public:
     // Writes a new sector 0 and, when it was written, keeps it as the copy.
     int WriteSector0(SectorView sector);
     bool Flush() { return device_->Flush(); }
+    // The first sector at or after lba that may hold data (see SectorDevice).
+    bool NextData(std::uint64_t lba, std::uint64_t& next) { return device_->NextData(lba, next); }
     // Once a command is done with the selected disk, and before another is
     // selected: when anything was written to it, what was written is put on
     // the medium and the system is told of the table the disk now holds.

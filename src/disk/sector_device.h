@@ -17,8 +17,15 @@ public:
     // count sectors from lba; the argument order is that of SectorFile.
     virtual bool ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count) = 0;
     virtual bool WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) = 0;
-    // What was written is on the medium when this returns true.
+    // What was written is on the medium when this returns true. A device
+    // that keeps what a command changed of its own structures until then
+    // writes it here: this is how it learns that the command is done.
     virtual bool Flush() = 0;
+    // The first sector at or after lba that may hold data: the sectors from
+    // lba up to it read as zeros without being stored anywhere (holes of an
+    // image file, grains a virtual disk never placed). False when the
+    // device cannot tell: every sector then counts as data.
+    virtual bool NextData(std::uint64_t lba, std::uint64_t& next) = 0;
     // Geometry, media type and size; false when the medium cannot be asked
     // (a removable drive without a medium), with what was learnt in out.
     virtual bool QueryGeometry(GeometryResult& out) = 0;
@@ -46,6 +53,13 @@ public:
         return file_.WriteSectors(buffer, lba, count);
     }
     bool Flush() override { return file_.Flush(); }
+    bool NextData(std::uint64_t lba, std::uint64_t& next) override {
+        std::uint64_t byte = 0;
+        if (lba > static_cast<std::uint64_t>(INT64_MAX) / 512 || !file_.NextData(lba * 512, byte))
+            return false;
+        next = byte / 512;
+        return true;
+    }
     bool QueryGeometry(GeometryResult& out) override { return !ReadGeometry(platform_, file_.Handle(), out); }
     bool QueryLayout(DriveLayout& out) override {
         out = DriveLayout(diskIndex_, file_.Handle());

@@ -102,6 +102,16 @@ std::uint64_t SectorFile::Size() {
     return size;
 }
 
+bool SectorFile::NextData(std::uint64_t from, std::uint64_t& next) {
+    return IsOpen() && platform_.NextData(handle_, from, next);
+}
+
+bool SectorFile::AllowHoles() { return IsOpen() && canWrite_ && platform_.AllowHoles(handle_); }
+
+bool SectorFile::SetSize(std::uint64_t size) {
+    return IsOpen() && canWrite_ && platform_.SetFileSize(handle_, size);
+}
+
 void SectorFile::Close() {
     if (!IsOpen()) return;
     platform_.CloseFile(handle_);

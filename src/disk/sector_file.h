@@ -39,6 +39,10 @@ public:
     bool Flush();
     // 0 when the size cannot be asked.
     std::uint64_t Size();
+    // Holes, as Platform::NextData, AllowHoles and SetFileSize tell them.
+    bool NextData(std::uint64_t from, std::uint64_t& next);
+    bool AllowHoles();
+    bool SetSize(std::uint64_t size);
     void Close();
 
     bool IsOpen() const { return handle_ != kNoFile; }

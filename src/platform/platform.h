@@ -208,6 +208,21 @@ public:
     // the system's cache. False when that fails or the handle is unknown.
     virtual bool FlushFile(FileId file) = 0;
     virtual void CloseFile(FileId file) = 0;
+    // Holes: the regions of a file that the file system keeps no blocks for,
+    // which read as zeros. NextData gives the offset of the first byte at or
+    // after `from` that may hold data: the bytes from `from` up to it read
+    // as zeros, and it is the file's size when only a hole follows (from
+    // itself when from lies at or past the end). False when the system
+    // cannot tell (a device, a file system without the query): every byte
+    // then counts as data.
+    virtual bool NextData(FileId file, std::uint64_t from, std::uint64_t& next) = 0;
+    // Prepares a file opened for writing to keep what its writer seeks past
+    // as holes. True when it is a regular file, whose writer may then seek
+    // past zeros instead of writing them and set its size at the end; false
+    // for a device, a pipe or a console, which are given every byte.
+    virtual bool AllowHoles(FileId file) = 0;
+    // Cuts or extends a regular file to size bytes (what it gains reads as zeros).
+    virtual bool SetFileSize(FileId file, std::uint64_t size) = 0;
     // True when the path names an existing file or folder.
     virtual bool PathExists(const std::string& path) = 0;
     // Opens a drive as OpenFile does (read and write, existing). A writer

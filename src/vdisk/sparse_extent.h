@@ -32,6 +32,10 @@ struct SparseHeader {
     std::uint64_t RedundantDirectory() const { return LoadLe64(&bytes[48]); }
     std::uint64_t Directory() const { return LoadLe64(&bytes[56]); }
     std::uint64_t Overhead() const { return LoadLe64(&bytes[64]); }
+    // Set while a writer changes the extent's tables: an extent found with
+    // it set was left by a writer that stopped half way, and wants checking.
+    static constexpr std::size_t kUncleanShutdown = 72;
+    bool UncleanShutdown() const { return bytes[kUncleanShutdown] != 0; }
 
     bool HasRedundantTables() const { return (Flags() & kRedundantTables) != 0; }
     bool HasZeroGrainEntries() const { return (Flags() & kZeroGrainEntries) != 0; }

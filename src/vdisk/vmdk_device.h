@@ -3,6 +3,11 @@
 // in order from its offset on; a sparse extent holds them in grains found
 // through its grain directory and tables, and a grain that was never
 // written reads as zeros until a write gives it a place at the file's end.
+//
+// A sparse extent's grain tables are read once and kept while a command
+// runs; what the command changes in them (and in the directories, for a
+// table it adds) is written once, when the command is done (Flush), in an
+// order that leaves a readable disk wherever a crash stops it.
 #pragma once
 
 #include <cstdint>
@@ -44,10 +49,14 @@ public:
     static int Open(Platform& platform, const std::vector<ExtentPlan>& plans, const VmdkGeometry& geometry,
                     std::unique_ptr<VmdkDevice>& device);
 
+    // A command's table changes that no Flush wrote yet are written here.
     ~VmdkDevice() override;
     bool ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count) override;
     bool WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) override;
     bool Flush() override;
+    // Zero extents, grains without a place and the holes of flat extent
+    // files read as zeros.
+    bool NextData(std::uint64_t lba, std::uint64_t& next) override;
     bool QueryGeometry(GeometryResult& out) override;
     // A virtual disk has no system's view of its slots.
     bool QueryLayout(DriveLayout&) override { return false; }
@@ -59,6 +68,7 @@ public:
 
 private:
     struct Extent;
+    struct GrainTable;
 
     explicit VmdkDevice(Platform& platform);
     int AddExtent(const ExtentPlan& plan);
@@ -70,13 +80,23 @@ private:
     bool WriteAt(Extent& e, const std::uint8_t* buffer, std::uint64_t at, std::uint32_t count);
     bool ReadSparse(std::size_t x, std::uint8_t* buffer, std::uint64_t at, std::uint32_t count);
     bool WriteSparse(std::size_t x, const std::uint8_t* buffer, std::uint64_t at, std::uint32_t count);
-    bool TableEntry(std::size_t x, const GrainSpot& spot, std::uint32_t& entry);
+    bool LoadTable(std::size_t x, std::uint32_t index, GrainTable*& table);
+    bool TableEntry(std::size_t x, const GrainSpot& spot, GrainTable*& table, std::uint32_t& entry);
+    bool MakeRoom(std::size_t bytes);
     bool GrainSector(const Extent& e, std::uint32_t entry, const GrainSpot& spot, std::uint64_t count,
                      std::uint64_t& sector) const;
-    bool NewGrain(std::size_t x, const GrainSpot& spot, const std::uint8_t* data, std::uint64_t count);
-    bool NewTables(std::size_t x, std::uint32_t directoryIndex);
+    bool NewGrain(std::size_t x, const GrainSpot& spot, GrainTable* table, const std::uint8_t* data,
+                  std::uint64_t count);
+    bool ReserveTables(std::size_t x, std::uint32_t index, GrainTable*& table);
     bool Append(Extent& e, const std::uint8_t* bytes, std::uint64_t count, std::uint64_t& at);
-    bool SetEntry(Extent& e, std::uint64_t tableSector, std::uint32_t index, std::uint32_t value);
+    std::size_t ExtentAt(std::uint64_t lba) const;
+    std::uint64_t FlatData(Extent& e, std::uint64_t from);
+    bool SparseData(std::size_t x, std::uint64_t from, std::uint64_t& found);
+    bool Commit();
+    bool WriteTables(Extent& e, bool redundant);
+    bool WriteDirectory(Extent& e, bool redundant);
+    bool WriteMark(Extent& e, bool set);
+    bool FlushFiles();
 
     Platform& platform_;
     std::vector<Extent> extents_;
@@ -85,10 +105,7 @@ private:
     std::uint64_t directoryEntries_ = 0;  // of every sparse extent together
     std::size_t openFiles_ = 0;
     std::uint64_t useClock_ = 0;
-    // The grain table read last.
-    std::size_t cachedExtent_ = SIZE_MAX;
-    std::uint32_t cachedIndex_ = 0;
-    std::vector<std::uint32_t> cachedTable_;
+    std::size_t tableBytes_ = 0;  // of the grain tables kept, in every extent
 };
 
 }  // namespace partam

@@ -104,7 +104,8 @@ TEST(EditRunsTest, GptWritesPutTheBackupFirst) {
     }
     const decltype(written) order = {{kGptSectors - 33, 32}, {kGptSectors - 1, 1}, {2, 32}, {1, 1}};
     EXPECT_EQ(written, order);
-    EXPECT_NE(std::find(platform.flushes.begin(), platform.flushes.end(), backupDone),
+    EXPECT_NE(std::find_if(platform.flushes.begin(), platform.flushes.end(),
+                           [&](const FakeFlush& f) { return f.afterWrites == backupDone; }),
               platform.flushes.end());
 
     FakePlatform failing;

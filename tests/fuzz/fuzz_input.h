@@ -47,6 +47,7 @@ public:
     bool ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count) override;
     bool WriteSectors(const void*, std::uint64_t, std::uint32_t) override { return false; }
     bool Flush() override { return true; }
+    bool NextData(std::uint64_t, std::uint64_t&) override { return false; }
     bool QueryGeometry(GeometryResult& out) override;
     bool QueryLayout(DriveLayout&) override { return false; }
     bool AnnounceTableChange() override { return true; }

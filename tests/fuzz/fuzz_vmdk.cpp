@@ -35,6 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     device.ReadSectors(buffer.data(), 0, static_cast<std::uint32_t>(std::min<std::uint64_t>(total, 64)));
     for (std::uint64_t k = 0; k < 16 && total > 0; ++k)
         device.ReadSectors(buffer.data(), std::min(total - 1, total / 16 * k + k), 1);
+    // Where data lies, asked as a save asks.
+    std::uint64_t next = 0;
+    for (std::uint64_t at = 0, k = 0; k < 8 && at < total && device.NextData(at, next); ++k) {
+        if (next < at || next > total) __builtin_trap();
+        at = next + 2048;
+    }
     // A sector written reads back as written.
     Sector written, back;
     written.fill(0xA5);

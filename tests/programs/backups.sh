@@ -39,6 +39,11 @@ check "/save=range" 0 "$(saved "specified sector range" r.bin)"$'\n' /save=range
 # when the output cannot go back.
 progress="12% complete25% complete37% complete50% complete62% complete75% complete87% complete100% complete"
 check "/save=disk" 0 "$banner$progress"$'\n The disk was successfully saved to d.bin\n' /save=disk /filename=d.bin
+# The file holds the image byte for byte; its four megabytes of zeros were
+# left holes, not written.
+cmp -s <(tail -c +513 d.bin) pristine.img || fail "d.bin does not hold the image after its header"
+read -r blocks unit < <(stat -c '%b %B' d.bin)
+[ $((blocks * unit)) -lt $((6 * 1024 * 1024)) ] || fail "d.bin takes $((blocks * unit)) bytes: its zeros were written"
 
 dd if=/dev/zero of=disk.img bs=512 count=63 conv=notrunc status=none
 check "/restore=head" 0 "$(restored ' 0 ' "first head" h.bin)"$'\n' /restore=head /filename=h.bin /confirm

@@ -68,8 +68,21 @@ sectors() {
 watched=(0 1 2047 2048 2999999 3000000 3000100 3000101 4194302 4194303 4194304 4194305 4194306
     4300799 4300800 4300801 4300802 4300803 6291455)
 
+# clean <layout> <label>: qemu-img finds nothing wrong with the layout, and
+# none of its sparse extents is left marked as being changed.
+clean() {
+    local f
+    if ! qemu-img check "$1.vmdk" >check.out 2>&1 || ! grep -q '^No errors were found on the image.$' check.out; then
+        fail "$2: qemu-img check of $1"
+        head -5 check.out
+    fi
+    for f in "$1"*.vmdk; do
+        if [ "$(head -c 4 "$f")" = KDMV ] && [ "$(bytes "$f" 72 1)" != 00 ]; then fail "$2: $f is left marked unclean"; fi
+    done
+}
+
 # Each layout read back by qemu-img must hold the sectors of expect.img, and
-# qemu-img must find nothing wrong with it.
+# be clean.
 cp --sparse=always raw.img expect.img
 read_back() {
     local layout
@@ -81,11 +94,7 @@ read_back() {
             diff <(sectors expect.img "${watched[@]}") <(sectors back.raw "${watched[@]}") | cut -c1-100 | head -8
             failures=$((failures + 1))
         fi
-        if ! qemu-img check "$layout.vmdk" >check.out 2>&1 || ! grep -q '^No errors were found on the image.$' check.out; then
-            echo "FAIL $target $1: qemu-img check of $layout"
-            head -5 check.out
-            failures=$((failures + 1))
-        fi
+        clean "$layout" "$1"
     done
 }
 
@@ -105,6 +114,14 @@ for layout in "${layouts[@]}"; do
 done
 dd if=three.bin of=expect.img bs=512 seek=4194303 conv=notrunc status=none
 read_back "/restore="
+
+# A range across the extents' boundary, saved: what the disk holds there,
+# data and the zeros of holes and grains without a place alike.
+for layout in "${layouts[@]}"; do
+    check "/save=range of $layout" 0 - /save=range /range=4194000-4300900 /filename=s.bin "/disk=$layout.vmdk"
+    cmp -s <(tail -c +513 s.bin) <(dd if=expect.img bs=512 skip=4194000 count=106901 status=none) ||
+        fail "the range saved from $layout is not the disk's sectors 4194000-4300900"
+done
 
 # Virtual disk files that are none, and their codes.
 sed 's/monolithicFlat-flat/missing-flat/' monolithicFlat.vmdk >missing.vmdk
@@ -126,10 +143,13 @@ for layout in "${layouts[@]}"; do
     # shellcheck disable=SC2207
     written_files=($(cd "$work" && ls "$layout"*.vmdk))
     check "/hide of $layout" 0 "$banner"$'\n Partition(s) successfully hidden \n' /hide /part=1 "/disk=$layout.vmdk" /confirm
+    clean "$layout" /hide
     check "/copy of $layout" 0 "$banner"$'\n Sector was successfully copied \n' \
         /copy /source=4300800 /target=3000100 "/disk=$layout.vmdk" /confirm
+    clean "$layout" /copy
     check "/wipe=range of $layout" 0 "$banner"$'\n Specified sectors successfully cleared \n' \
         /wipe=range /range=4194304-4194305 "/disk=$layout.vmdk" /confirm
+    clean "$layout" /wipe=range
 done
 written_files=()
 compare_writes=

@@ -148,11 +148,41 @@ bool FakePlatform::FlushFile(FileId id) {
     Handle* h = Find(id);
     if (!h) return false;
     ++h->file->flushCount;
-    flushes.push_back(writes.size());
+    flushes.push_back(FakeFlush{h->file->path, writes.size()});
     return true;
 }
 
 void FakePlatform::CloseFile(FileId id) { handles_.erase(id); }
+
+bool FakePlatform::NextData(FileId id, std::uint64_t from, std::uint64_t& next) {
+    Handle* h = Find(id);
+    if (!h || !h->file->holes) return false;
+    const auto& data = h->file->data;
+    constexpr std::uint64_t kBlock = 4096;
+    for (std::uint64_t block = from / kBlock * kBlock; block < data.size(); block += kBlock) {
+        const auto begin = data.begin() + static_cast<std::ptrdiff_t>(block);
+        const auto end =
+            data.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(block + kBlock, data.size()));
+        if (std::any_of(begin, end, [](std::uint8_t b) { return b != 0; })) {
+            next = std::max(from, block);
+            return true;
+        }
+    }
+    next = std::max<std::uint64_t>(from, data.size());
+    return true;
+}
+
+bool FakePlatform::AllowHoles(FileId id) {
+    Handle* h = Find(id);
+    return h && !h->file->isDrive && (h->access & kGenericWrite);
+}
+
+bool FakePlatform::SetFileSize(FileId id, std::uint64_t size) {
+    Handle* h = Find(id);
+    if (!h || h->file->isDrive || !(h->access & kGenericWrite)) return false;
+    h->file->data.resize(size);
+    return true;
+}
 
 bool FakePlatform::PathExists(const std::string& path) {
     if (FindFile(path)) return true;

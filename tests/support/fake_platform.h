@@ -35,6 +35,9 @@ struct FakeFile {
     // it reach the file, then the write fails.
     std::set<std::uint64_t> tearWriteAt;
     bool readOnly = false;
+    // Its 4 KiB blocks of zeros are holes, as a file system keeps them, and
+    // NextData tells where data follows; without it the platform cannot tell.
+    bool holes = false;
     int flushCount = 0;  // FlushFile calls on any handle of this file
     // Another program writes the drive: a writer's open finds it in use.
     bool heldByOtherWriter = false;
@@ -58,6 +61,12 @@ struct FakeWrite {
     std::uint32_t done = 0;  // bytes that reached the file
     bool ok = false;
     friend bool operator==(const FakeWrite&, const FakeWrite&) = default;
+};
+
+// One flush of a file: what it put on the medium are the writes logged before it.
+struct FakeFlush {
+    std::string path;
+    std::size_t afterWrites = 0;
 };
 
 class FakePlatform : public Platform {
@@ -101,7 +110,7 @@ public:
     // Every write to any file, in the order they came, and the number of
     // writes that had come at each flush of any file.
     std::vector<FakeWrite> writes;
-    std::vector<std::size_t> flushes;
+    std::vector<FakeFlush> flushes;
     // Every read and write call, on any file, is counted; the call whose
     // number (from 1) is named here fails (0: none does).
     int readCalls = 0, writeCalls = 0;
@@ -137,6 +146,9 @@ public:
     bool FileSize(FileId file, std::uint64_t& size) override;
     bool FlushFile(FileId file) override;
     void CloseFile(FileId file) override;
+    bool NextData(FileId file, std::uint64_t from, std::uint64_t& next) override;
+    bool AllowHoles(FileId file) override;
+    bool SetFileSize(FileId file, std::uint64_t size) override;
     bool PathExists(const std::string& path) override;
     // A writer's open finds a drive in use at once, without waiting.
     DriveOpening OpenDrive(const std::string& path, DriveAccess access) override;

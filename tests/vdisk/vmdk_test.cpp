@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -182,6 +184,13 @@ TEST(VmdkTest, SparseGrainsAreMappedAndAllocatedInBothTables) {
             std::fill_n(want.begin() + static_cast<std::ptrdiff_t>((s - 8) * 512), 512, Fill(s));
     ASSERT_TRUE(device.ReadSectors(got.data(), 8, 24));
     EXPECT_EQ("", test::DiffSectors(want, got, 0, 24));
+    // Where data follows: grains without a place and a table the directory
+    // does not name are passed over.
+    for (const auto& [from, want] : std::vector<std::pair<std::uint64_t, std::uint64_t>>{
+             {0, 8}, {9, 9}, {16, 24}, {32, 2048}, {2048, 2048}}) {
+        std::uint64_t next = 0;
+        EXPECT_TRUE(device.NextData(from, next) && next == want) << from << ": " << next;
+    }
 
     // Zeros where the disk reads zeros: nothing is written.
     const Bytes zeros(1024, 0), data(1024, 0xAB);
@@ -192,21 +201,100 @@ TEST(VmdkTest, SparseGrainsAreMappedAndAllocatedInBothTables) {
     // Sector 1,500 lies under table 1, which neither directory has yet.
     EXPECT_TRUE(device.WriteSectors(data.data(), 21, 2));
     EXPECT_TRUE(device.WriteSectors(data.data(), 1500, 2));
-    // Grain 2 went to 24; tables for directory entry 1 to 32 and 33, grain
-    // 187 after them to 34.
-    EXPECT_EQ(std::tuple(24u, 24u, 32u, 33u, 34u, 34u, 42u * 512),
-              std::tuple(LoadLe32(&file.data[3 * 512 + 2 * 4]), LoadLe32(&file.data[5 * 512 + 2 * 4]),
-                         LoadLe32(&file.data[512 + 4]), LoadLe32(&file.data[1024 + 4]),
-                         LoadLe32(&file.data[32 * 512 + 59 * 4]), LoadLe32(&file.data[33 * 512 + 59 * 4]),
-                         file.data.size()));
     std::fill_n(want.begin() + 13 * 512, 1024, 0xAB);  // sectors 21-22 of the 8-31 read
     ASSERT_TRUE(device.ReadSectors(got.data(), 8, 24));
     EXPECT_EQ("", test::DiffSectors(want, got, 0, 24));
     Bytes back(1024);
     EXPECT_TRUE(device.ReadSectors(back.data(), 1500, 2) && back == data);
+    // Grain 2 went to 24; tables for directory entry 1 to 32 and 33, grain
+    // 187 after them to 34: the tables say so once the command is done.
+    EXPECT_TRUE(device.Flush());
+    EXPECT_EQ(std::tuple(24u, 24u, 32u, 33u, 34u, 34u, 42u * 512),
+              std::tuple(LoadLe32(&file.data[3 * 512 + 2 * 4]), LoadLe32(&file.data[5 * 512 + 2 * 4]),
+                         LoadLe32(&file.data[512 + 4]), LoadLe32(&file.data[1024 + 4]),
+                         LoadLe32(&file.data[32 * 512 + 59 * 4]), LoadLe32(&file.data[33 * 512 + 59 * 4]),
+                         file.data.size()));
     // Past the disk's end nothing moves.
     EXPECT_FALSE(device.ReadSectors(back.data(), 2047, 2));
     EXPECT_FALSE(device.WriteSectors(data.data(), 2047, 2));
+}
+
+// A command through the disk object writes every sector of table 0's span
+// (126 grains new, two rewritten, one sector twice) and a sector under table
+// 1, which neither directory names. The tables change once it is done
+// (FinishWrites): each changed table and directory sector written once per
+// copy, after the grains are on the medium, the redundant copy on the
+// medium before the primary one, and the header's unclean-shutdown byte set
+// around them. A write that fails stops the sequence where it stands.
+TEST(VmdkTest, TableChangesWrittenOnceInACrashSafeOrder) {
+    struct Case {
+        std::uint64_t failSector;  // 0: none fails; the header's write can fail only when it is written
+        bool uncleanBefore;
+        int code;
+        std::string order;  // H header, G grains, R redundant tables, P tables, F flush; runs as one
+        std::uint8_t unclean;
+        std::uint32_t redundantEntry, entry;  // of grain 0
+    } cases[] = {
+        {UINT64_MAX, false, 0, "GHFRFPFHF", 0, 24, 24},
+        {UINT64_MAX, true, 0, "GFRFPF", 1, 24, 24},  // found set: left for a check
+        {0, false, 505, "GH", 0, 0, 0},
+        {5, false, 505, "GHFR", 1, 0, 0},
+        {3, false, 505, "GHFRFP", 1, 24, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.order);
+        FakePlatform fake;
+        fake.AddDrive(0, 100);
+        fake.AddFile("C:\\vm\\d.vmdk",
+                     Text(Descriptor("monolithicSparse", "RW 2048 SPARSE \"d-s.vmdk\"", kGeometry)));
+        FakeFile& file = fake.AddFile("C:\\vm\\d-s.vmdk", Sparse({3, 1}, false));
+        file.data[SparseHeader::kUncleanShutdown] = c.uncleanBefore;
+        mDisk disk(fake, 0, false, {}, OpenVmdk);
+        ASSERT_EQ(0, disk.UseVirtual("C:\\vm\\d.vmdk"));
+        if (c.failSector != UINT64_MAX) file.failWriteAt.insert(c.failSector * 512);
+        Bytes data(1024 * 512);
+        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i / 512 + 1);
+        EXPECT_EQ(0, disk.WriteSectors(data.data(), 0, 1024));
+        EXPECT_EQ(0, disk.WriteSectors(&data[100 * 512], 100, 1));
+        EXPECT_EQ(0, disk.WriteSectors(&data[1500 % 1024 * 512], 1500, 1));
+        const std::size_t before = fake.writes.size();
+        EXPECT_EQ(c.code, disk.FinishWrites());
+
+        // Grains 0, 2, 4 ... 126 from sector 24 on, then table 1 at 1032 and
+        // its copy at 1033, then grain 187.
+        auto kind = [](std::uint64_t sector) {
+            return sector == 0                                    ? 'H'
+                   : sector == 2 || sector == 5 || sector == 1033 ? 'R'
+                   : sector == 1 || sector == 3 || sector == 1032 ? 'P'
+                                                                  : 'G';
+        };
+        std::string order;
+        std::map<std::uint64_t, int> tableWrites;
+        std::size_t flush = 0;
+        for (std::size_t w = 0; w <= fake.writes.size(); ++w) {
+            for (; flush < fake.flushes.size() && fake.flushes[flush].afterWrites == w; ++flush)
+                if (fake.flushes[flush].path == file.path) order += 'F';
+            if (w == fake.writes.size() || fake.writes[w].path != file.path) continue;
+            const char k = kind(fake.writes[w].offset / 512);
+            if (order.empty() || order.back() != k) order += k;
+            if (k == 'R' || k == 'P') ++tableWrites[fake.writes[w].offset];
+        }
+        EXPECT_EQ(c.order, order);
+        EXPECT_TRUE(
+            std::all_of(tableWrites.begin(), tableWrites.end(), [](const auto& t) { return t.second == 1; }));
+        EXPECT_EQ(std::tuple(c.unclean, c.redundantEntry, c.entry),
+                  std::tuple(file.data[SparseHeader::kUncleanShutdown], LoadLe32(&file.data[5 * 512]),
+                             LoadLe32(&file.data[3 * 512])));
+        // Nothing is left to write, nor written again.
+        if (c.code == 0) {
+            EXPECT_TRUE(disk.Flush());
+            EXPECT_EQ(before + (c.uncleanBefore ? 6u : 8u), fake.writes.size());
+            const VirtualDiskOpening again = OpenVmdk(fake, "C:\\vm\\d.vmdk");
+            Bytes back(data.size());
+            EXPECT_TRUE(again.device->ReadSectors(back.data(), 0, 1024));
+            if (back != data) ADD_FAILURE() << test::DiffSectors(data, back, 0, 1024);
+        }
+    }
 }
 
 // More extents than files kept open: a file is opened again when it is

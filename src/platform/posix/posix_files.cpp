@@ -332,6 +332,38 @@ bool PosixPlatform::FlushFile(FileId file) {
     return entry && ::fsync(entry->fd) == 0;
 }
 
+// Only a regular file has holes worth asking for: a block device answers
+// that all of it is data, which the caller assumes anyway.
+bool PosixPlatform::NextData(FileId file, std::uint64_t from, std::uint64_t& next) {
+    const OpenEntry* entry = Find(file);
+    struct stat st;
+    if (!entry || entry->block || ::fstat(entry->fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (from >= static_cast<std::uint64_t>(st.st_size)) {
+        next = from;
+        return true;
+    }
+    const off_t at = ::lseek(entry->fd, static_cast<off_t>(from), SEEK_DATA);
+    // No data past from: the rest of the file is a hole.
+    if (at < 0 && errno == ENXIO) {
+        next = static_cast<std::uint64_t>(st.st_size);
+        return true;
+    }
+    if (at < 0) return false;
+    next = static_cast<std::uint64_t>(at);
+    return true;
+}
+
+bool PosixPlatform::AllowHoles(FileId file) {
+    const OpenEntry* entry = Find(file);
+    struct stat st;
+    return entry && !entry->drive && ::fstat(entry->fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PosixPlatform::SetFileSize(FileId file, std::uint64_t size) {
+    const OpenEntry* entry = Find(file);
+    return entry && !entry->drive && !entry->block && ::ftruncate(entry->fd, static_cast<off_t>(size)) == 0;
+}
+
 void PosixPlatform::CloseFile(FileId file) {
     const OpenEntry* entry = Find(file);
     if (!entry) return;

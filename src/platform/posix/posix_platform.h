@@ -33,6 +33,9 @@ public:
     bool FileSize(FileId file, std::uint64_t& size) override;
     bool FlushFile(FileId file) override;
     void CloseFile(FileId file) override;
+    bool NextData(FileId file, std::uint64_t from, std::uint64_t& next) override;
+    bool AllowHoles(FileId file) override;
+    bool SetFileSize(FileId file, std::uint64_t size) override;
     bool PathExists(const std::string& path) override;
     DriveOpening OpenDrive(const std::string& path, DriveAccess access) override;
     bool RenameFile(const std::string& from, const std::string& to) override;

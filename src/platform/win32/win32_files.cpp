@@ -121,6 +121,7 @@ FileId Win32Platform::OpenFile(const std::string& path, std::uint32_t access, st
                              nullptr);
     }
     if (handle == INVALID_HANDLE_VALUE) return kNoFile;
+    entry.device = IsDeviceNamespace(target);
     const FileId id = static_cast<FileId>(reinterpret_cast<std::intptr_t>(handle));
     open_[id] = entry;
     return id;
@@ -189,6 +190,50 @@ void Win32Platform::CloseFile(FileId file) {
     if (!Find(file)) return;
     CloseHandle(AsHandle(file));
     open_.erase(file);
+}
+
+// The allocated ranges a file system keeps for a file (NTFS, ReFS); for a
+// file that is not sparse the whole file is one range. Only the first range
+// from `from` on is asked for: more of them is no failure.
+bool Win32Platform::NextData(FileId file, std::uint64_t from, std::uint64_t& next) {
+    const OpenEntry* entry = Find(file);
+    LARGE_INTEGER size{};
+    if (!entry || entry->device || !GetFileSizeEx(AsHandle(file), &size)) return false;
+    const auto total = static_cast<std::uint64_t>(size.QuadPart);
+    if (from >= total) {
+        next = from;
+        return true;
+    }
+    FILE_ALLOCATED_RANGE_BUFFER query{}, found{};
+    query.FileOffset.QuadPart = static_cast<LONGLONG>(from);
+    query.Length.QuadPart = static_cast<LONGLONG>(total - from);
+    DWORD returned = 0;
+    const bool ok = DeviceIoControl(AsHandle(file), FSCTL_QUERY_ALLOCATED_RANGES, &query, sizeof query,
+                                    &found, sizeof found, &returned, nullptr) != 0;
+    if (!ok && GetLastError() != ERROR_MORE_DATA) return false;
+    next = returned < sizeof found
+               ? total
+               : std::max<std::uint64_t>(from, static_cast<std::uint64_t>(found.FileOffset.QuadPart));
+    return true;
+}
+
+// A file on a file system without sparse files (FAT) still reads zeros
+// where its writer seeked past; it only takes the room.
+bool Win32Platform::AllowHoles(FileId file) {
+    const OpenEntry* entry = Find(file);
+    if (!entry || entry->image || entry->device || GetFileType(AsHandle(file)) != FILE_TYPE_DISK)
+        return false;
+    DWORD returned = 0;
+    DeviceIoControl(AsHandle(file), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    return true;
+}
+
+bool Win32Platform::SetFileSize(FileId file, std::uint64_t size) {
+    const OpenEntry* entry = Find(file);
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(size);
+    return entry && !entry->image && !entry->device &&
+           SetFilePointerEx(AsHandle(file), to, nullptr, FILE_BEGIN) && SetEndOfFile(AsHandle(file));
 }
 
 bool Win32Platform::PathExists(const std::string& path) {

@@ -28,6 +28,9 @@ public:
     bool FileSize(FileId file, std::uint64_t& size) override;
     bool FlushFile(FileId file) override;
     void CloseFile(FileId file) override;
+    bool NextData(FileId file, std::uint64_t from, std::uint64_t& next) override;
+    bool AllowHoles(FileId file) override;
+    bool SetFileSize(FileId file, std::uint64_t size) override;
     bool PathExists(const std::string& path) override;
     DriveOpening OpenDrive(const std::string& path, DriveAccess access) override;
     bool RenameFile(const std::string& from, const std::string& to) override;
@@ -79,6 +82,7 @@ public:
 private:
     struct OpenEntry {
         bool image = false;              // a disk image opened by a drive path
+        bool device = false;             // a name of the device namespace: a drive, a volume
         std::uint32_t writeRefusal = 0;  // why a drive opened for reading only cannot be written
     };
     // PARTAM_DISKS is set: drive numbers name its entries. A list with a bad
