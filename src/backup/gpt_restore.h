@@ -15,7 +15,8 @@ namespace partam {
 // backup passed, the backup turned into a primary with its entries from
 // sector 2. 200 when neither copy passed or the array lies further on than
 // a restore takes; what SaveSectors answers otherwise.
-int SaveGpt(mDisk& disk, GptDisk& gpt, const std::string& path, BackupKind kind, bool ignoreErrors);
+[[nodiscard]] int SaveGpt(mDisk& disk, GptDisk& gpt, const std::string& path, BackupKind kind,
+                          bool ignoreErrors);
 
 // Writes a GPT backup back through gpt, fitted to this disk: on a disk of
 // another size than the one saved, the backup array and header at its end
@@ -25,6 +26,6 @@ int SaveGpt(mDisk& disk, GptDisk& gpt, const std::string& path, BackupKind kind,
 // past this disk's last usable sector is 560. Nothing is written before all
 // of that holds; the protective MBR goes last, its entry fitted to the disk.
 // 204 and 203 when the file cannot be opened or read; 202 when a write fails.
-int RestoreGpt(mDisk& disk, GptDisk& gpt, const std::string& path);
+[[nodiscard]] int RestoreGpt(mDisk& disk, GptDisk& gpt, const std::string& path);
 
 }  // namespace partam

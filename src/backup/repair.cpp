@@ -25,18 +25,12 @@ int RepairBootCode(mDisk& disk, const BootCodeImage& image) {
     // now. One that cannot be read is left alone, since writing the image
     // over zeros would cost the disk its table.
     Sector current{};
-    if (disk.ReadSectors(current.data(), 0, 1) != 0) {
-        disk.SetError(kMbrReadFailed, 0);
-        return kMbrReadFailed;
-    }
+    if (disk.ReadSectors(current.data(), 0, 1) != 0) return kMbrReadFailed;
     // A sector 0 without 55 AA (a blank disk) becomes an MBR; the boot
     // sector of a filesystem that fills the disk, or another system's label,
     // would be destroyed.
     const SectorZeroKind kind = ClassifySectorZero(current);
-    if (kind == SectorZeroKind::FileSystem || kind == SectorZeroKind::ForeignLabel) {
-        disk.SetError(kCreateWithoutMbr, 0);
-        return kCreateWithoutMbr;
-    }
+    if (kind == SectorZeroKind::FileSystem || kind == SectorZeroKind::ForeignLabel) return kCreateWithoutMbr;
     return disk.WriteSector0(WithBootCode(current, image));
 }
 
@@ -58,7 +52,7 @@ bool Listed(PartitionList& list, const mPart& record) {
 int RebuildTableFromLayout(mDisk& disk) {
     PartitionList* list = disk.Mbr();
     if (const int refused = RefuseUnlessTable(disk); refused != 0) return refused;
-    if (disk.TableValid() || !list) return disk.GetError();
+    if (disk.TableValid() || !list) return 0;
     Sector sector = disk.Sector0();
     ClearPartitionTable(sector);
     std::array<bool, kSlotCount> used{};
@@ -81,7 +75,7 @@ int RebuildTableFromLayout(mDisk& disk) {
     // A sector 0 that was not written is never reported as rebuilt.
     const int code = disk.WriteSector0(sector);
     disk.Reload(false);
-    return code != 0 ? code : disk.GetError();
+    return code;
 }
 
 }  // namespace partam

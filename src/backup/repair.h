@@ -21,7 +21,7 @@ Sector WithBootCode(SectorView sector0, const BootCodeImage& image);
 // Returns, and records in the disk object, 0, 506 when sector 0 cannot be
 // read, 518 when it is a filesystem's boot sector or another system's label
 // (nothing is written either way), or 505 when the write fails.
-int RepairBootCode(mDisk& disk, const BootCodeImage& image);
+[[nodiscard]] int RepairBootCode(mDisk& disk, const BootCodeImage& image);
 
 // The MBR table of a disk whose table the reader found inconsistent, rebuilt
 // from the system's view of the four slots: each partition the system sees
@@ -30,6 +30,6 @@ int RepairBootCode(mDisk& disk, const BootCodeImage& image);
 // written back (boot code, signature and chain stay). A disk whose table
 // holds together is left as it is; a sector 0 that holds no table is
 // refused (see RefuseUnlessTable). Returns the disk object's error state.
-int RebuildTableFromLayout(mDisk& disk);
+[[nodiscard]] int RebuildTableFromLayout(mDisk& disk);
 
 }  // namespace partam

@@ -65,13 +65,14 @@ std::vector<int> MakeSafetyCopies(mDisk& disk, const std::string& commandFile) {
         // a good earlier one.
         if (disk.Sector0Read())
             WriteCopyFile(platform, folder + Format("disk-%d.mbr", i), disk.Sector0(), commandFile);
-        if (MayCopyToSector30(disk)) disk.WriteSectors(disk.Sector0().data(), kMbrCopySector, 1);
-        disk.FinishWrites(false);  // a copy kept aside changes no table
-        disk.SetError(1, 0);
+        // A copy that could not be kept does not stop the command it is made
+        // for: the copy is a courtesy, and the command reports its own writes.
+        if (MayCopyToSector30(disk))
+            static_cast<void>(disk.WriteSectors(disk.Sector0().data(), kMbrCopySector, 1));
+        static_cast<void>(disk.FinishWrites(false));  // a copy kept aside changes no table
         copied.push_back(i);
     }
     disk.Use(0);
-    disk.SetError(1, 0);
     return copied;
 }
 

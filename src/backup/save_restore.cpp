@@ -24,11 +24,6 @@ bool WriteAll(SectorFile& file, const std::uint8_t* bytes, std::size_t count) {
     return file.WriteBytes(bytes, static_cast<std::uint32_t>(count), &done) && done == count;
 }
 
-int Refuse(mDisk& disk, int code, int parameter = 0) {
-    disk.SetError(code, parameter);
-    return code;
-}
-
 // Where a restore writes: a header must name the kind asked for and the
 // sector the restore writes to, or, for the file's own sectors, names them;
 // a plain dump goes where it is asked to, and has no sectors of its own.
@@ -111,8 +106,7 @@ int SmallSave(mDisk& disk, const std::string& path, std::uint64_t first, std::ui
     std::vector<std::uint8_t> sectors;
     for (std::uint32_t i = 0; i < count; ++i) {
         Sector sector{};
-        if (disk.ReadSectors(sector.data(), first + i, 1) != 0 && !ignoreErrors)
-            return disk.SetError(kBackupWriteFailed, 0);
+        if (disk.ReadSectors(sector.data(), first + i, 1) != 0 && !ignoreErrors) return kBackupWriteFailed;
         sectors.insert(sectors.end(), sector.begin(), sector.end());
     }
     return SaveSectors(disk, path, first, sectors, kind);
@@ -127,23 +121,20 @@ int SaveSectors(mDisk& disk, const std::string& path, std::uint64_t first,
     }
     content.insert(content.end(), sectors.begin(), sectors.end());
     ReplacementFile output(disk.GetPlatform(), path);
-    if (const int refused = CreateBackupFile(output, path, true); refused != 0)
-        return disk.SetError(refused, 0);
-    if (!WriteAll(output.File(), content.data(), content.size())) return disk.SetError(kBackupWriteFailed, 0);
-    if (disk.GetError() != 0) return disk.GetError();
-    if (!output.Finish(false)) return disk.SetError(kBackupWriteFailed, 0);
+    if (const int refused = CreateBackupFile(output, path, true); refused != 0) return refused;
+    if (!WriteAll(output.File(), content.data(), content.size())) return kBackupWriteFailed;
+    if (!output.Finish(false)) return kBackupWriteFailed;
     return 0;
 }
 
 int LargeSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint64_t last, BackupKind kind,
               bool ignoreErrors) {
     ReplacementFile output(disk.GetPlatform(), path);
-    if (const int refused = CreateBackupFile(output, path, false); refused != 0)
-        return disk.SetError(refused, 0);
+    if (const int refused = CreateBackupFile(output, path, false); refused != 0) return refused;
     SectorFile& file = output.File();
     if (kind != BackupKind::None) {
         const Sector header = EncodeBackupHeader(HeaderFor(disk, kind, first, last));
-        if (!WriteAll(file, header.data(), header.size())) return disk.SetError(kBackupWriteFailed, 0);
+        if (!WriteAll(file, header.data(), header.size())) return kBackupWriteFailed;
     }
     // A regular file keeps the transfers of zeros as holes: they are
     // seeked past, and the file's size is set once all are done.
@@ -158,7 +149,7 @@ int LargeSave(mDisk& disk, const std::string& path, std::uint64_t first, std::ui
         const std::size_t bytes = std::size_t{n} * kSectorSize;
         bool zeros = map.Hole(at, n);
         if (!zeros && disk.ReadSectors(buffer.data(), at, n) != 0) {
-            if (!ignoreErrors) return disk.SetError(kBackupReadFailed, 0);
+            if (!ignoreErrors) return kBackupReadFailed;
             zeros = true;
         }
         if (holes && (zeros || AllZero(buffer.data(), bytes))) {
@@ -169,7 +160,7 @@ int LargeSave(mDisk& disk, const std::string& path, std::uint64_t first, std::ui
             const bool stored =
                 (skipped == 0 || file.Seek(static_cast<std::int64_t>(skipped), SeekOrigin::Current)) &&
                 WriteAll(file, buffer.data(), bytes);
-            if (!stored && !ignoreErrors) return disk.SetError(kBackupWriteFailed, 0);
+            if (!stored) return kBackupWriteFailed;
             skipped = 0;
         }
         size += bytes;
@@ -178,10 +169,9 @@ int LargeSave(mDisk& disk, const std::string& path, std::uint64_t first, std::ui
             progress.Show(ProgressFigure::Percent(at - first, last, at > last));
         if (at == 0) break;  // past the largest sector number
     }
-    if (holes && !file.SetSize(size)) return disk.SetError(kBackupWriteFailed, 0);
+    if (holes && !file.SetSize(size)) return kBackupWriteFailed;
     // A save that failed leaves the file of its name as it was.
-    if (disk.GetError() != 0) return disk.GetError();
-    if (!output.Finish(false)) return disk.SetError(kBackupWriteFailed, 0);
+    if (!output.Finish(false)) return kBackupWriteFailed;
     return 0;
 }
 
@@ -220,7 +210,7 @@ std::uint32_t VolumeBootRecordSectors(std::uint32_t type) {
 int Restore(mDisk& disk, const RestoreRequest& r) {
     Platform& platform = disk.GetPlatform();
     SectorFile file(platform);
-    if (!file.OpenRead(r.path)) return Refuse(disk, kFileMissing);
+    if (!file.OpenRead(r.path)) return kFileMissing;
     const std::uint64_t size = file.Size();
     Sector first{};
     const bool header =
@@ -237,7 +227,7 @@ int Restore(mDisk& disk, const RestoreRequest& r) {
                       (r.expected < 0 || data <= static_cast<std::uint64_t>(r.expected)) &&
                       (disk.TotalSectors() == 0 ||
                        (*target < disk.TotalSectors() && data <= disk.TotalSectors() - *target));
-    if (!fits) return Refuse(disk, kFileSizeMismatch);
+    if (!fits) return kFileSizeMismatch;
     if (r.expected < 0) platform.Write(Format("\n Sector Count: %" PRIu64 " \n", data));
 
     const std::uint64_t dataStart = header ? 1 : 0;
@@ -245,15 +235,15 @@ int Restore(mDisk& disk, const RestoreRequest& r) {
     SectorBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(data, kChunkSectors)));
     for (std::uint64_t k = 0, done = 0; done < data; ++k) {
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunkSectors, data - done));
-        if (!file.ReadSectors(buffer.data(), dataStart + done, n)) return Refuse(disk, kBackupReadFailed);
+        if (!file.ReadSectors(buffer.data(), dataStart + done, n)) return kBackupReadFailed;
         platform.Write(Format(" %" PRIu64 " ", k));
         if (r.mbrCheck && k == 0 && !HasBootSignature(SectorView(buffer.data(), kSectorSize)))
-            return Refuse(disk, kFileWithoutValidMbr, disk.CurrentIndex());
+            return kFileWithoutValidMbr;
         // A failed write is recorded and the later chunks are still written.
         if (const int code = disk.WriteSectors(buffer.data(), *target + done, n); failed == 0) failed = code;
         done += n;
     }
-    if (!disk.Flush() && failed == 0) failed = Refuse(disk, kSectorWriteFailed);
+    if (!disk.Flush() && failed == 0) failed = kSectorWriteFailed;
     return failed;
 }
 

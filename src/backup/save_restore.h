@@ -23,20 +23,20 @@ BackupHeader HeaderFor(mDisk& disk, BackupKind kind, std::uint64_t firstSector, 
 // read whole before the file is made. A sector that cannot be read fails the save
 // (507); with ignoreErrors a zero sector takes its place, so that every
 // sector stays at its offset in the file. kind None writes no header.
-int SmallSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint32_t count, BackupKind kind,
-              bool ignoreErrors);
+[[nodiscard]] int SmallSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint32_t count,
+                            BackupKind kind, bool ignoreErrors);
 // Writes a backup file of sectors already read, the first of them saved
 // from sector first: the header (unless kind None), then the sectors.
-int SaveSectors(mDisk& disk, const std::string& path, std::uint64_t first,
-                const std::vector<std::uint8_t>& sectors, BackupKind kind);
+[[nodiscard]] int SaveSectors(mDisk& disk, const std::string& path, std::uint64_t first,
+                              const std::vector<std::uint8_t>& sectors, BackupKind kind);
 
 // A range or the whole disk, first to last, streamed in transfers of
 // kChunkSectors through one buffer, with the progress figure for long runs.
 // A transfer the disk knows for a hole is not read; into a regular file, a
 // transfer of zeros is not written but left a hole, the file's size set at
 // the end: the file's bytes are the same either way.
-int LargeSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint64_t last, BackupKind kind,
-              bool ignoreErrors);
+[[nodiscard]] int LargeSave(mDisk& disk, const std::string& path, std::uint64_t first, std::uint64_t last,
+                            BackupKind kind, bool ignoreErrors);
 
 struct RestoreRequest {
     std::string path;
@@ -65,6 +65,6 @@ std::uint32_t VolumeBootRecordSectors(std::uint32_t type);
 // own outcome, recorded in the disk object as well: 564 no file, 560, 561
 // no 55 AA where mbrCheck wants it, 508 a file that cannot be read, 505 a
 // write that failed.
-int Restore(mDisk& disk, const RestoreRequest& request);
+[[nodiscard]] int Restore(mDisk& disk, const RestoreRequest& request);
 
 }  // namespace partam

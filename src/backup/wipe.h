@@ -17,11 +17,12 @@ namespace partam {
 // they are not tried and count as failed. Nothing happens when first >
 // last. With progress, the figure follows the sectors done. Returns the
 // disk object's error state.
-int WipeSectors(mDisk& disk, std::uint64_t first, std::uint64_t last, ProgressFigure* progress = nullptr);
+[[nodiscard]] int WipeSectors(mDisk& disk, std::uint64_t first, std::uint64_t last,
+                              ProgressFigure* progress = nullptr);
 
 // Reads sector source and writes it to sector target: 506 when the read
 // fails (nothing is written), 505 when the write fails. Returns the disk
 // object's error state.
-int CopySector(mDisk& disk, std::uint64_t source, std::uint64_t target);
+[[nodiscard]] int CopySector(mDisk& disk, std::uint64_t source, std::uint64_t target);
 
 }  // namespace partam

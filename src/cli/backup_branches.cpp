@@ -43,20 +43,14 @@ std::optional<SectorRange> SaveRange(RunContext& run) {
     return range;
 }
 
-void SaveVolumeBootRecord(RunContext& run, const std::string& path) {
+int SaveVolumeBootRecord(RunContext& run, const std::string& path) {
     mDisk& disk = *run.disk;
     const mPart* part = disk.GetPartition(run.options.part, false);
-    if (!part) {
-        RecordResult(run, CommandId::Save, kInvalidPartition);
-        return;
-    }
+    if (!part) return kInvalidPartition;
     const std::uint32_t sectors = VolumeBootRecordSectors(part->type);
-    if (sectors == 0) {
-        RecordResult(run, CommandId::Save, kUnsupportedBootRecord);
-        return;
-    }
-    SmallSave(disk, path, part->start, sectors, HeaderKind(run.options, BackupKind::Vbr),
-              run.options.ignoreErrors != 0);
+    if (sectors == 0) return kUnsupportedBootRecord;
+    return SmallSave(disk, path, part->start, sectors, HeaderKind(run.options, BackupKind::Vbr),
+                     run.options.ignoreErrors != 0);
 }
 
 }  // namespace
@@ -71,12 +65,13 @@ void SaveBranch(RunContext& run) {
         return;
     }
     o.fileName = *path;  // the file the success line names
+    int code = 0;
     switch (o.area) {
         case AreaKind::Mbr:
-            SmallSave(disk, *path, 0, 1, HeaderKind(o, BackupKind::Mbr), ignore);
+            code = SmallSave(disk, *path, 0, 1, HeaderKind(o, BackupKind::Mbr), ignore);
             break;
         case AreaKind::Head:
-            SmallSave(disk, *path, 0, 63, HeaderKind(o, BackupKind::Head), ignore);
+            code = SmallSave(disk, *path, 0, 63, HeaderKind(o, BackupKind::Head), ignore);
             break;
         case AreaKind::Gpt: {
             GptDisk* gpt = disk.Gpt();
@@ -90,29 +85,27 @@ void SaveBranch(RunContext& run) {
             return;
         }
         case AreaKind::Vbr:
-            SaveVolumeBootRecord(run, *path);
+            code = SaveVolumeBootRecord(run, *path);
             break;
         case AreaKind::Range:
             if (const std::optional<SectorRange> range = SaveRange(run)) {
-                LargeSave(disk, *path, static_cast<std::uint64_t>(range->first),
-                          static_cast<std::uint64_t>(range->last), HeaderKind(o, BackupKind::Range), ignore);
+                code = LargeSave(disk, *path, static_cast<std::uint64_t>(range->first),
+                                 static_cast<std::uint64_t>(range->last), HeaderKind(o, BackupKind::Range),
+                                 ignore);
             } else {
-                RecordResult(run, CommandId::Save, kMissingRange);
-                return;
+                code = kMissingRange;
             }
             break;
         case AreaKind::Disk:
-            if (disk.TotalSectors() == 0) {
-                disk.SetError(kBackupReadFailed, 0);
-                break;
-            }
-            LargeSave(disk, *path, 0, disk.TotalSectors() - 1, HeaderKind(o, BackupKind::Disk), ignore);
+            code = disk.TotalSectors() == 0 ? static_cast<int>(kBackupReadFailed)
+                                            : LargeSave(disk, *path, 0, disk.TotalSectors() - 1,
+                                                        HeaderKind(o, BackupKind::Disk), ignore);
             break;
         default:
-            RecordResult(run, CommandId::Save, kInvalidOption);
-            return;
+            code = kInvalidOption;
+            break;
     }
-    RecordResult(run, CommandId::Save, disk.GetError());
+    RecordResult(run, CommandId::Save, code);
     DebugTrace(run, "Save", run.options.result);
 }
 
@@ -146,7 +139,7 @@ void RestoreBranch(RunContext& run) {
                 return;
             }
             const int code = RestoreGpt(disk, *gpt, *path);
-            RecordResult(run, CommandId::Restore, code != 0 ? code : disk.GetError());
+            RecordResult(run, CommandId::Restore, code);
             DebugTrace(run, "Restore", run.options.result);
             return;
         }

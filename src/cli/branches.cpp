@@ -27,7 +27,7 @@ void ListBranch(RunContext& run) {
     DebugTrace(run, "List-Exit", o.result);
 }
 
-void FlashMbrBranch(RunContext& run) { RecordResult(run, CommandId::FlashMBR, run.disk->GetError()); }
+void FlashMbrBranch(RunContext& run) { RecordResult(run, CommandId::FlashMBR, DiskProblem(run)); }
 
 void RecordTableEdit(RunContext& run, CommandId command, int code) {
     if (code == kCreateWithoutMbr && run.options.result == 0)

@@ -114,14 +114,12 @@ void CarryOut(RunContext& run) {
     // opens each disk it selects as its one writer. No disk is selected
     // before the command selects its own: a writer would hold one it does
     // not work on.
-    const DriveAccess access =
-        EffectOf(o) == DiskEffect::ReadsOnly ? DriveAccess::Read : DriveAccess::Write;
-    run.disk = std::make_unique<mDisk>(run.platform, -1, o.ignoreErrors != 0, StandardTableReaders(),
-                                       OpenVmdk, access);
+    const DriveAccess access = EffectOf(o) == DiskEffect::ReadsOnly ? DriveAccess::Read : DriveAccess::Write;
+    run.disk = std::make_unique<mDisk>(run.platform, -1, StandardTableReaders(), OpenVmdk, access);
     run.sizeFormatter = std::make_unique<SizeFormatter>(run.platform);
     DebugTrace(run, "Diskcount", run.disk->DiskCount());
     // Only a machine without disks stops the run here.
-    if (run.disk->GetError() == kNoDisk) RecordResult(run, CommandId::None, kNoDisk);
+    if (run.disk->Problem() == kNoDisk) RecordResult(run, CommandId::None, kNoDisk);
     ResolveVolumeSwitch(run);
     ProcessSwitches2(run);
     RunAfterFrame(run);
@@ -189,7 +187,7 @@ bool ResolveVolume(RunContext& run, VolumeKind kind, const std::optional<std::st
                    int& partOut) {
     if (NeedsText(kind) && (!text || text->empty())) return false;
     const std::string wanted = text.value_or(std::string());
-    mDisk scan(run.platform, 0, run.options.ignoreErrors != 0, StandardTableReaders(), {}, DriveAccess::Read);
+    mDisk scan(run.platform, 0, StandardTableReaders(), {}, DriveAccess::Read);
     for (int d = 0; d < scan.DiskCount(); ++d) {
         scan.Use(d);
         const int count = scan.PartitionCount(0);

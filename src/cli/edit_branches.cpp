@@ -20,8 +20,8 @@ mDisk* TableDisk(RunContext& run) {
         RecordResult(run, CommandId::None, kNotGptDisk);
         return nullptr;
     }
-    if (disk.GetError() != 0) {
-        RecordResult(run, CommandId::None, disk.GetError());
+    if (const int problem = DiskProblem(run); problem != 0) {
+        RecordResult(run, CommandId::None, problem);
         return nullptr;
     }
     return &disk;
@@ -32,8 +32,7 @@ mDisk* TableDisk(RunContext& run) {
 // error, when it has one, is the result.
 int Delete(mDisk& disk, int number) {
     if (GptDisk* gpt = disk.Gpt()) {
-        const int code = number == kAllParts ? gpt->DeleteAll(disk) : gpt->DeleteEntry(disk, number);
-        return code != 0 ? code : disk.GetError();
+        return number == kAllParts ? gpt->DeleteAll(disk) : gpt->DeleteEntry(disk, number);
     }
     if (disk.IsGpt()) return kInvalidEfiDisk;
     return number == kAllParts ? DeleteAllPartitions(disk) : DeletePartition(disk, number);
@@ -58,15 +57,12 @@ void DeleteOnEveryDisk(RunContext& run) {
         // else its reading found (a damaged table) does not count: the table
         // is what goes.
         const bool unread = !disk.Sector0Read();
-        disk.SetError(1, 0);
         int code = refused != 0 ? refused
                    : unread     ? static_cast<int>(kMbrReadFailed)
                                 : Delete(disk, kAllParts);
         if (code == 0) code = disk.FinishWrites();
         if (first == 0) first = code;
     }
-    disk.SetError(1, 0);
-    disk.SetError(first, 0);
     RecordTableEdit(run, CommandId::DeleteAll, first);
 }
 

@@ -35,15 +35,14 @@ void SelectDisk(RunContext& run, const CommandRow& row, bool partGiven) {
         if (disk.CurrentIndex() < 0 && disk.DiskCount() > 0) disk.Use(0);
         return;
     }
-    disk.ClearError();
     const int failure = o.disk == kVirtualDisk ? disk.UseVirtual(o.diskFileName) : disk.Use(o.disk, true);
     run.targetSelected = failure == 0;
+    int problem = failure != 0 ? failure : DiskProblem(run);
     // What the table's reader found wrong concerns the partitions, not the
     // sectors a sector command reads and writes.
-    if (failure == 0 && row.sectorsOnly && disk.Table() && disk.GetError() == disk.Table()->Problem())
-        disk.ClearError();
+    if (failure == 0 && row.sectorsOnly && disk.Table() && problem == disk.Table()->Problem()) problem = 0;
     const bool leftOut = failure != 0 && row.everyDisk && o.diskGiven == 0;
-    RecordResult(run, CommandId::None, leftOut ? 0 : failure != 0 ? failure : disk.GetError());
+    RecordResult(run, CommandId::None, leftOut ? 0 : problem);
     const bool partExists = o.part >= 1 && o.part <= disk.PartitionCount(2);
     const bool check =
         row.partCheck == PartCheck::Always || (row.partCheck == PartCheck::WhenGiven && partGiven);

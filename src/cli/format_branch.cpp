@@ -42,7 +42,7 @@ void FormatBranch(RunContext& run) {
         run.resultText = formatter.StatusText();
         RecordResult(run, CommandId::Format, kWipeFailed);
     } else {
-        RecordResult(run, CommandId::Format, disk.GetError());
+        RecordResult(run, CommandId::Format, 0);
     }
 }
 

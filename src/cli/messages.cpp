@@ -194,16 +194,10 @@ const char* ErrorText(int code) {
     return kFourBlanks;
 }
 
-const char* ErrorText(RunContext& run, int code) {
-    const char* text = ErrorText(code);
-    if (run.disk) run.disk->KeepErrorText(text);
-    return text;
-}
-
 std::string ResultLine(RunContext& run, int code) {
     if (const CommandLine* line = FindCommandLine(code))
         return FillPattern(line->pattern, code, FillText(run, line->fill));
-    const char* text = ErrorText(run, code);
+    const char* text = ErrorText(code);
     return FillPattern(" Error %d: %s\n\n", code, run.resultText.empty() ? text : run.resultText);
 }
 

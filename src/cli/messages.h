@@ -13,8 +13,6 @@ namespace partam {
 // The text of a code for the general form " Error %d: %s\n\n": the disk-level
 // texts, the GPT-reader and virtual-disk texts, or four blanks.
 const char* ErrorText(int code);
-// The same, also kept in the disk object's error text when a disk exists.
-const char* ErrorText(RunContext& run, int code);
 
 // The whole line printed for a non-zero result: the command-level line
 // when the code has one, else the general form. Looks up "/Vol" in the

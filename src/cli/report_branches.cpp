@@ -75,10 +75,10 @@ void BootMenuStep(RunContext& run) {
         return;
     }
     const int number = static_cast<int>(answer);
-    SetActive(disk, number, true);
+    const int code = SetActive(disk, number, true);
     // The success message names the partition through the value text.
     run.options.valueText = Format("%d", number);
-    RecordResult(run, CommandId::BootMenu, disk.GetError());
+    RecordResult(run, CommandId::BootMenu, code);
 }
 
 }  // namespace partam

@@ -57,6 +57,11 @@ inline int RecordResult(RunContext& run, int command, int code) {
     return RecordResult(run, static_cast<CommandId>(command), code);
 }
 
+// What loading the selected disk found (see mDisk::Problem), as it counts
+// for the run: /ignore lets a command go on past what it read. It never
+// covers a write: each write's result is recorded as it is.
+int DiskProblem(const RunContext& run);
+
 // "\nDebug: %02d %s " with the number, then the extra number when not 0;
 // only under /debug.
 void DebugTrace(RunContext& run, const char* label, int number, int extra = 0);

@@ -23,6 +23,10 @@ int RecordResult(RunContext& run, CommandId command, int code) {
     return o.result;
 }
 
+int DiskProblem(const RunContext& run) {
+    return run.options.ignoreErrors != 0 || !run.disk ? 0 : run.disk->Problem();
+}
+
 void DebugTrace(RunContext& run, const char* label, int number, int extra) {
     // The trace would break the one document /json prints.
     if (!run.options.debug || run.options.json) return;

@@ -168,21 +168,21 @@ void ShowBranch(RunContext& run) {
             return Refuse(run, kMissingParameter, "/Filename=");
         const std::string path = run.arguments.Value();
         if (!FileExists(run.platform, path)) return Refuse(run, kFileNotFound);
-        if (RecordResult(run, CommandId::Show, disk.GetError()) != 0) return;
         DescribeFile(run, path, shown);
         PrintDisplay(run, shown);
     } else if (EqualsNoCase(o.valueText, "sector")) {
         if (!run.arguments.Find("/Sector")) return Refuse(run, kMissingParameter, "/Sector=");
-        disk.LoadTableFrom(static_cast<std::uint64_t>(o.sector));
+        static_cast<void>(disk.LoadTableFrom(static_cast<std::uint64_t>(o.sector)));
         shown.title = Format("sector # %d on Disk %d\n", o.sector, disk.CurrentIndex());
     } else if (EqualsNoCase(o.valueText, "hidden")) {
-        disk.LoadTableFrom(kHiddenSector);
+        static_cast<void>(disk.LoadTableFrom(kHiddenSector));
         shown.title = Format("hidden sector for Disk %d\n", disk.CurrentIndex());
     } else {
         return Refuse(run, kMissingParameter,
                       run.arguments.Find("/Show") ? run.arguments.Text() : "/show=" + o.valueText);
     }
-    if (!shown.file && RecordResult(run, CommandId::Show, disk.GetError()) == 0) PrintDisplay(run, shown);
+    // What the sector shown holds, as a table, is what counts now.
+    if (!shown.file && RecordResult(run, CommandId::Show, DiskProblem(run)) == 0) PrintDisplay(run, shown);
     DebugTrace(run, "Show", run.options.result);
 }
 

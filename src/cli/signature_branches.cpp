@@ -82,7 +82,7 @@ void ReadVolumeIdBranch(RunContext& run) {
         return;
     }
     o.volumeIdText = VolumeIdText(*run.disk, part->start);
-    RecordResult(run, CommandId::ReadVolumeID, run.disk->GetError());
+    RecordResult(run, CommandId::ReadVolumeID, 0);
     DebugTrace(run, "ReadVolumeID", o.result);
 }
 

@@ -75,10 +75,11 @@ void WipeBranch(RunContext& run) {
         ProgressFigure figure(run.platform, true);
         const bool showProgress = run.options.area == AreaKind::Disk &&
                                   area->last >= static_cast<std::int64_t>(kProgressFromLastSector);
-        if (area->first <= area->last)
-            WipeSectors(disk, static_cast<std::uint64_t>(area->first), static_cast<std::uint64_t>(area->last),
-                        showProgress ? &figure : nullptr);
-        RecordResult(run, CommandId::Wipe, disk.GetError());
+        const int code = area->first > area->last ? 0
+                                                  : WipeSectors(disk, static_cast<std::uint64_t>(area->first),
+                                                                static_cast<std::uint64_t>(area->last),
+                                                                showProgress ? &figure : nullptr);
+        RecordResult(run, CommandId::Wipe, code);
     }
     DebugTrace(run, "Wipe", run.options.result);
 }
@@ -86,9 +87,9 @@ void WipeBranch(RunContext& run) {
 // The frame has refused a negative source or target.
 void CopyBranch(RunContext& run) {
     const RunOptions& o = run.options;
-    CopySector(*run.disk, static_cast<std::uint64_t>(o.firstSector),
-               static_cast<std::uint64_t>(o.lastSector));
-    RecordResult(run, CommandId::Copy, run.disk->GetError());
+    RecordResult(run, CommandId::Copy,
+                 CopySector(*run.disk, static_cast<std::uint64_t>(o.firstSector),
+                            static_cast<std::uint64_t>(o.lastSector)));
     DebugTrace(run, "SectorCopy", o.result);
 }
 

@@ -24,13 +24,9 @@ const char* TableKindName(TableKind kind) {
     return "None";
 }
 
-mDisk::mDisk(Platform& platform, int initialIndex, bool ignore, TableReaders readers,
-             VirtualDiskOpener opener, DriveAccess access)
-    : platform_(platform),
-      readers_(std::move(readers)),
-      opener_(std::move(opener)),
-      access_(access),
-      ignoreErrors_(ignore) {
+mDisk::mDisk(Platform& platform, int initialIndex, TableReaders readers, VirtualDiskOpener opener,
+             DriveAccess access)
+    : platform_(platform), readers_(std::move(readers)), opener_(std::move(opener)), access_(access) {
     driveFile_ = std::make_unique<SectorFile>(platform_);
     device_ = std::make_unique<DriveDevice>(platform_, *driveFile_, 0);
     CountDisks();
@@ -48,7 +44,7 @@ void mDisk::CountDisks() {
             diskTable_[static_cast<std::size_t>(diskCount_++)] = n;
         driveFile_->Close();
     }
-    if (diskCount_ == 0) SetError(kNoDisk, 0);
+    if (diskCount_ == 0) Found(kNoDisk);
 }
 
 int mDisk::DriveNumberOf(int index) const {
@@ -61,14 +57,18 @@ std::string mDisk::DevicePath(int value, bool valueIsDriveNumber) const {
 }
 
 int mDisk::Use(int index, bool force) {
-    if (index < 0 || index >= diskCount_) {
-        SetError(kInvalidDisk, index);
-        return kInvalidDisk;
-    }
     // The selected drive is not read again unless asked; but a virtual disk
     // chosen since stood in for it, so it is opened and read anew.
-    if (index == currentIndex_ && !isVirtual_ && !force) return refused_[static_cast<std::size_t>(index)];
-    FinishWrites();
+    if (index == currentIndex_ && !isVirtual_ && !force && index >= 0)
+        return refused_[static_cast<std::size_t>(index)];
+    problem_ = 0;
+    if (index < 0 || index >= diskCount_) {
+        Found(kInvalidDisk);
+        return kInvalidDisk;
+    }
+    // Every command finishes its own writes, and takes their result, before
+    // it selects another disk; this only makes sure nothing stays unflushed.
+    static_cast<void>(FinishWrites());
     currentIndex_ = index;
     isVirtual_ = false;
     virtualPath_.clear();
@@ -129,15 +129,16 @@ void mDisk::ForgetDisk() {
 }
 
 int mDisk::UseVirtual(const std::string& path) {
+    problem_ = 0;
     if (!FileExists(platform_, path)) {
-        SetError(kVdiskFileMissing, 0);
+        Found(kVdiskFileMissing);
         return kVdiskFileMissing;
     }
     VirtualDiskOpening opened;
     if (opener_) opened = opener_(platform_, path);
     if (opened.code != 0 || !opened.device) {
         const int code = opened.code != 0 ? opened.code : static_cast<int>(kVdiskNotVmwareFile);
-        SetError(code, currentIndex_);
+        Found(code);
         return code;
     }
     // The drive's file stays open beside it; Use returns to it.
@@ -160,9 +161,10 @@ void mDisk::Reload(bool reread) {
 }
 
 int mDisk::LoadTableFrom(std::uint64_t lba) {
+    problem_ = 0;
     if (!device_->ReadSectors(sector0_.data(), lba, 1)) sector0_.fill(0);
     if (!HasBootSignature(sector0_)) {
-        SetError(kNoMbrHere, static_cast<int>(lba));
+        Found(kNoMbrHere);
         return kNoMbrHere;
     }
     Reload(false);
@@ -188,7 +190,7 @@ void mDisk::ReadDiskInfo() {
     sector0Read_ = device_->ReadSectors(sector0_.data(), 0, 1);
     if (!sector0Read_) {
         sector0_.fill(0);
-        if (mediaPresent_) SetError(kMbrReadFailed, currentIndex_);
+        if (mediaPresent_) Found(kMbrReadFailed);
     }
     superFloppy_ = IsRemovable() ? ProbeBootFileSystem(sector0_) : BootFileSystem::None;
     if (sector0_[0] == 0x33 && sector0_[1] == 0xC0)
@@ -236,7 +238,7 @@ void mDisk::ReadTable() {
     if (reader) table_ = reader(Source());
     if (table_) tableProblem_ = table_->Problem();
     if (tableProblem_ != 0) {
-        SetError(tableProblem_, currentIndex_);
+        Found(tableProblem_);
         return;
     }
     for (int i = 1; i <= PartitionCount(2); ++i) {
@@ -310,15 +312,9 @@ int mDisk::ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count) {
     return device_->ReadSectors(buffer, lba, count) ? 0 : kMbrReadFailed;
 }
 
-int mDisk::WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) {
-    const int code = TryWriteSectors(buffer, lba, count);
-    SetError(code, 0);
-    return code;
-}
-
 // A write that failed may still have changed the disk in part, so it counts
 // as written too.
-int mDisk::TryWriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) {
+int mDisk::WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) {
     written_ = true;
     return device_->WriteSectors(buffer, lba, count) ? 0 : kSectorWriteFailed;
 }
@@ -327,7 +323,6 @@ int mDisk::FinishWrites(bool tell) {
     if (!written_) return 0;
     written_ = false;
     const int code = device_->Flush() ? 0 : kSectorWriteFailed;
-    SetError(code, 0);
     if (tell) device_->AnnounceTableChange();
     return code;
 }
@@ -341,15 +336,8 @@ int mDisk::WriteSector0(SectorView sector) {
     return code;
 }
 
-int mDisk::SetError(int code, int parameter) {
-    if (code == 1) {
-        errorCode_ = 0;
-        errorParameter_ = 0;
-    } else if (code != 0 && errorCode_ == 0 && !ignoreErrors_) {
-        errorCode_ = static_cast<std::uint32_t>(code);
-        errorParameter_ = static_cast<std::uint32_t>(parameter);
-    }
-    return static_cast<int>(errorCode_);
+void mDisk::Found(int code) {
+    if (problem_ == 0) problem_ = code;
 }
 
 }  // namespace partam

@@ -38,8 +38,8 @@ public:
     // negative, selects disk initialIndex. Without an opener no file is a
     // virtual disk. A selected drive is opened with the access given: the
     // run's commands only read it, or write it as its one writer.
-    mDisk(Platform& platform, int initialIndex, bool ignoreErrors, TableReaders readers = {},
-          VirtualDiskOpener opener = {}, DriveAccess access = DriveAccess::Write);
+    mDisk(Platform& platform, int initialIndex, TableReaders readers = {}, VirtualDiskOpener opener = {},
+          DriveAccess access = DriveAccess::Write);
     ~mDisk();
     mDisk(const mDisk&) = delete;
     mDisk& operator=(const mDisk&) = delete;
@@ -58,8 +58,8 @@ public:
     int UseVirtual(const std::string& path);
     void Reload(bool reread);
     // Reads sector lba into the sector-0 copy and rebuilds the table from
-    // it, as if it were the disk's MBR; nothing is written. 510 (recorded,
-    // with the sector as its parameter) when it does not end with 55 AA.
+    // it, as if it were the disk's MBR, as a new load; nothing is written.
+    // 510 when it does not end with 55 AA.
     int LoadTableFrom(std::uint64_t lba);
 
     // --- The drives.
@@ -117,14 +117,12 @@ public:
     const std::string& DeviceDescription();
 
     // --- Sectors of the selected disk, all through its device.
-    int ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count);         // 0 or 506, not recorded
-    int WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count);  // 0 or 505, recorded
-    // The same write, its failure not recorded: for a caller that tries a
-    // large transfer first and, when it fails, writes its sectors one by one.
-    int TryWriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count);
+    // Each returns 0 or its failure (506 a read, 505 a write).
+    [[nodiscard]] int ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count);
+    [[nodiscard]] int WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count);
     // Writes a new sector 0 and, when it was written, keeps it as the copy.
-    int WriteSector0(SectorView sector);
-    bool Flush() { return device_->Flush(); }
+    [[nodiscard]] int WriteSector0(SectorView sector);
+    [[nodiscard]] bool Flush() { return device_->Flush(); }
     // The first sector at or after lba that may hold data (see SectorDevice).
     bool NextData(std::uint64_t lba, std::uint64_t& next) { return device_->NextData(lba, next); }
     // Once a command is done with the selected disk, and before another is
@@ -133,22 +131,18 @@ public:
     // A failed flush is a failed write (505, recorded); a system that could
     // not be told has been warned about and changes no result. A writer that
     // changed no table (a copy of sector 0 kept aside) need not tell it.
-    int FinishWrites(bool tell = true);
+    [[nodiscard]] int FinishWrites(bool tell = true);
     // Has the system read the selected drive's size and layout again, once a
     // partition was added (see Platform::UpdateDiskProperties); false when
     // it could not be asked.
     bool UpdateProperties() { return device_->UpdateProperties(); }
 
-    // --- Errors: the first recorded wins; 1 clears; /ignore records none.
-    int SetError(int code, int parameter);
-    // Forgets the error recorded, as SetError(1, ...) does.
-    void ClearError() { SetError(1, 0); }
-    int GetError() const { return static_cast<int>(errorCode_); }
-    std::uint32_t ErrorParameter() const { return errorParameter_; }
-    bool IgnoresErrors() const { return ignoreErrors_; }
-    // The message last looked up for a code, kept beside the error.
-    void KeepErrorText(const char* text) { errorText_ = text; }
-    const char* ErrorText() const { return errorText_; }
+    // --- What loading the selected disk found: it could not be selected or
+    // read, or its table is damaged. The first found wins, and each load
+    // starts afresh. Whether it stops a command is the command's to decide
+    // (/ignore lets one go on past it); what a write did is never kept here:
+    // each write returns its own result to the command that made it.
+    int Problem() const { return problem_; }
 
     Platform& GetPlatform() const { return platform_; }
 
@@ -157,6 +151,7 @@ private:
     int OpenSelected();
     int Refuse(int code, const std::string& why);
     void ForgetDisk();
+    void Found(int code);
     void ReadDiskInfo();
     void ReadTable();
     void ReadLabels();
@@ -199,10 +194,7 @@ private:
 
     bool written_ = false;  // since the last FinishWrites
 
-    std::uint32_t errorCode_ = 0;
-    std::uint32_t errorParameter_ = 0;
-    const char* errorText_ = "";
-    bool ignoreErrors_ = false;
+    int problem_ = 0;
 };
 
 }  // namespace partam

@@ -72,20 +72,21 @@ public:
     // Deletes partition `number` (1-based) or all; entries the catalogue does
     // not name are kept. WriteRefusal when there is nothing to start from,
     // 202 when a write fails.
-    int DeleteEntry(mDisk& disk, int number);
-    int DeleteAll(mDisk& disk);
+    [[nodiscard]] int DeleteEntry(mDisk& disk, int number);
+    [[nodiscard]] int DeleteAll(mDisk& disk);
     // Writes a whole GPT: the entries with the headers that describe them,
     // checksums recomputed, the backup where the primary header says. Both
     // headers must pass every check with these entries on this disk, or
     // nothing is written (202). The order keeps one whole copy on the medium
     // whenever a write stops: backup array, backup header, flush, primary
     // array, primary header, stopping at the first failure (202).
-    int WriteTable(mDisk& disk, const GptHeader& primary, const std::vector<std::uint8_t>& entries);
+    [[nodiscard]] int WriteTable(mDisk& disk, const GptHeader& primary,
+                                 const std::vector<std::uint8_t>& entries);
 
 private:
     friend std::unique_ptr<GptDisk> ReadGpt(const TableSource&, const FileSystemNamer&);
     void BuildRecords(const FileSystemNamer& namer);
-    int Delete(mDisk& disk, const std::vector<std::uint32_t>& entryIndexes);
+    [[nodiscard]] int Delete(mDisk& disk, const std::vector<std::uint32_t>& entryIndexes);
 
     GptCopies copies_;
     std::vector<GptPartition> records_;

@@ -182,10 +182,7 @@ PartitionEntry NewEntry(std::uint32_t start, std::uint32_t size, std::uint8_t ty
 
 int CreateEntry(mDisk& disk, std::uint64_t start, std::uint64_t size, std::uint8_t type, bool active) {
     PartitionList* list = disk.Mbr();
-    if (!list) {
-        disk.SetError(kCreateWithoutMbr, 0);
-        return kCreateWithoutMbr;
-    }
+    if (!list) return kCreateWithoutMbr;
     if (const int refused = RefuseUnlessTable(disk); refused != 0) return refused;
     if (start > kLastEntrySector || size > kLastEntrySector - start) return kSizeTooLarge;
     const int slot = LowestFreeSlot(*list);

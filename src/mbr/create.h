@@ -105,12 +105,13 @@ struct CreateRequest {
 // the disk or past that reach; 141 a size of 0, or no room from the start. Then the entry is written
 // (CreateEntry), flushed, and the system asked to read the disk's properties again. Returns the result of the
 // write.
-int CreatePartition(mDisk& disk, const CreateRequest& request);
+[[nodiscard]] int CreatePartition(mDisk& disk, const CreateRequest& request);
 
 // Puts the entry of a new primary into the lowest free slot of the disk's
 // list and writes the table back. 518 (recorded) when sector 0 holds no MBR
 // to add to (see RefuseUnlessTable); 505 when the write failed; 0 when
 // written. It checks no free space: the caller has.
-int CreateEntry(mDisk& disk, std::uint64_t start, std::uint64_t size, std::uint8_t type, bool active);
+[[nodiscard]] int CreateEntry(mDisk& disk, std::uint64_t start, std::uint64_t size, std::uint8_t type,
+                              bool active);
 
 }  // namespace partam

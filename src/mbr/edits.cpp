@@ -49,16 +49,11 @@ void SetStatus(mPart& part, std::uint8_t status) {
     part.active = IsActiveStatus(status) ? 1 : 0;
 }
 
-int Refuse(mDisk& disk, int code) {
-    disk.SetError(code, 0);
-    return code;
-}
-
 // The primary an edit changes, once sector 0 may take the table; nothing,
 // with the refusal in code, otherwise.
 mPart* EditablePrimary(mDisk& disk, int number, int& code) {
     mPart* part = Primary(disk, number);
-    code = part ? RefuseUnlessTable(disk) : Refuse(disk, kInvalidPartitionSelected);
+    code = part ? RefuseUnlessTable(disk) : static_cast<int>(kInvalidPartitionSelected);
     return code == 0 ? part : nullptr;
 }
 
@@ -75,8 +70,8 @@ int WriteAndReread(mDisk& disk, SectorView sector) {
 int RefuseUnlessTable(mDisk& disk) {
     // A table is written back over the sector it was read from, never over
     // one that could not be read.
-    if (!disk.Sector0Read()) return Refuse(disk, kMbrReadFailed);
-    if (!HoldsPartitionTable(disk.Sector0())) return Refuse(disk, kCreateWithoutMbr);
+    if (!disk.Sector0Read()) return kMbrReadFailed;
+    if (!HoldsPartitionTable(disk.Sector0())) return kCreateWithoutMbr;
     return 0;
 }
 
@@ -84,7 +79,7 @@ int RebuildTable(mDisk& disk, bool sortedPlacement) {
     PartitionList* list = disk.Mbr();
     // Without a list of its own the disk holds no MBR table to write back;
     // writing an empty one would destroy whatever it does hold.
-    if (!list) return Refuse(disk, kInvalidPartitionSelected);
+    if (!list) return kInvalidPartitionSelected;
     if (const int refused = RefuseUnlessTable(disk); refused != 0) return refused;
     std::vector<mPart*> ascending;
     list->CheckOrder(&ascending);
@@ -106,7 +101,7 @@ int Hide(mDisk& disk, int number, bool hide) {
     int code = 0;
     mPart* part = EditablePrimary(disk, number, code);
     if (!part) return code;
-    if (!HideRecord(*part, hide)) return Refuse(disk, kCannotHideType);
+    if (!HideRecord(*part, hide)) return kCannotHideType;
     return RebuildTable(disk, false);
 }
 
@@ -118,7 +113,7 @@ int HideAll(mDisk& disk, bool hide) {
         if (mPart* part = Primary(disk, n); part && HideRecord(*part, hide))
             changed = true;
         else if (refusal == 0)
-            refusal = Refuse(disk, kCannotHideType);
+            refusal = kCannotHideType;
     }
     const int written = changed ? RebuildTable(disk, false) : 0;
     return written != 0 ? written : refusal;

@@ -21,31 +21,31 @@ namespace partam {
 // A table is written back only over a table: 506 when sector 0 could not be
 // read, 518 when it holds none (no 55 AA, a filesystem's boot sector, another
 // system's label; see ClassifySectorZero); 0 when it may be written.
-int RefuseUnlessTable(mDisk& disk);
+[[nodiscard]] int RefuseUnlessTable(mDisk& disk);
 
 // Writes the primaries' entries back into sector 0: each into its own slot,
 // or, with sortedPlacement, the i-th in ascending order of start into slot i
 // and the slots after the last one cleared.
-int RebuildTable(mDisk& disk, bool sortedPlacement);
+[[nodiscard]] int RebuildTable(mDisk& disk, bool sortedPlacement);
 
 // Hiding adds 0x10 to a hideable type; unhiding a hidden type takes it off
 // and leaves any other type as it is. Both write the table, changed or not.
-int Hide(mDisk& disk, int number, bool hide);
+[[nodiscard]] int Hide(mDisk& disk, int number, bool hide);
 // Hide on every primary: one that cannot be hidden leaves the others to be
 // hidden, and its 558 is the result; the table is written once.
-int HideAll(mDisk& disk, bool hide);
+[[nodiscard]] int HideAll(mDisk& disk, bool hide);
 
 // Activating unhides the partition and makes it the only active primary;
 // deactivating clears its status alone. One write either way.
-int SetActive(mDisk& disk, int number, bool active);
-int DeactivateAll(mDisk& disk);
+[[nodiscard]] int SetActive(mDisk& disk, int number, bool active);
+[[nodiscard]] int DeactivateAll(mDisk& disk);
 
 // The low byte of type becomes the partition's type, unchecked.
-int ChangeType(mDisk& disk, int number, std::uint32_t type);
+[[nodiscard]] int ChangeType(mDisk& disk, int number, std::uint32_t type);
 
 // Clear the partition's slot, or all four, in sector 0 and read the table
 // again, so that what follows sees the disk as it now is.
-int DeletePartition(mDisk& disk, int number);
-int DeleteAllPartitions(mDisk& disk);
+[[nodiscard]] int DeletePartition(mDisk& disk, int number);
+[[nodiscard]] int DeleteAllPartitions(mDisk& disk);
 
 }  // namespace partam

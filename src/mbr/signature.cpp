@@ -23,17 +23,12 @@ std::optional<std::uint32_t> NewSignature(const RandomSource& random) {
     return std::nullopt;
 }
 
-int Refuse(mDisk& disk, int code) {
-    disk.SetError(code, 0);
-    return code;
-}
-
 // Sector 0 read anew, when a change may be written into it: an MBR, never
 // the boot sector of a filesystem that fills the disk or another system's
 // label, whose bytes at 434 and 440 belong to them.
 int LoadWritableMbr(mDisk& disk) {
     if (const int code = LoadMbr(disk); code != 0) return code;
-    return HoldsPartitionTable(disk.Sector0()) ? 0 : Refuse(disk, kNoMbrHere);
+    return HoldsPartitionTable(disk.Sector0()) ? 0 : static_cast<int>(kNoMbrHere);
 }
 
 }  // namespace
@@ -71,12 +66,12 @@ int SetDiskSignature(mDisk& disk, int mode, std::string_view text, const RandomS
         case SignatureMode::Generate:
             break;
         default:
-            return Refuse(disk, kBadSignatureMode);
+            return kBadSignatureMode;
     }
-    if (mode == static_cast<int>(SignatureMode::Write) && !signature) return Refuse(disk, kBadSignatureMode);
+    if (mode == static_cast<int>(SignatureMode::Write) && !signature) return kBadSignatureMode;
     if (const int code = LoadWritableMbr(disk); code != 0) return code;
     if (mode == static_cast<int>(SignatureMode::Generate) && !(signature = NewSignature(random)))
-        return Refuse(disk, kBadSignatureMode);
+        return kBadSignatureMode;
     Sector mbr = disk.Sector0();
     StoreLe32(&mbr[kDiskSignatureOffset], *signature);
     return disk.WriteSector0(mbr);

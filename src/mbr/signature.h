@@ -25,11 +25,11 @@ using RandomSource = std::function<std::uint32_t()>;
 
 // Sector 0 read anew into the disk object's copy, its table read from it:
 // 0, or 510 (recorded, with sector 0 as its parameter) without 55 AA.
-int LoadMbr(mDisk& disk);
+[[nodiscard]] int LoadMbr(mDisk& disk);
 
 // The four signature bytes most significant first (bytes 443 to 440), as
 // they are shown, into out: 0, or 510 with zeros.
-int ReadDiskSignature(mDisk& disk, std::array<std::uint8_t, 4>& out);
+[[nodiscard]] int ReadDiskSignature(mDisk& disk, std::array<std::uint8_t, 4>& out);
 
 // Exactly eight hexadecimal digits, "AC67AC68" for the 32-bit value
 // 0xAC67AC68; nothing otherwise.
@@ -40,11 +40,11 @@ std::optional<std::uint32_t> ParseSignatureText(std::string_view text);
 // which means none. 557 for a mode it does not know or text that is not a
 // signature; 510 without 55 AA; 505 when the write fails. Returns the code
 // of this change, whether or not /ignore kept it from being recorded.
-int SetDiskSignature(mDisk& disk, int mode, std::string_view text, const RandomSource& random);
+[[nodiscard]] int SetDiskSignature(mDisk& disk, int mode, std::string_view text, const RandomSource& random);
 
 // The status byte of a freshly read sector 0 into out: 0, or 510.
-int ReadStatusByte(mDisk& disk, std::uint8_t& out);
+[[nodiscard]] int ReadStatusByte(mDisk& disk, std::uint8_t& out);
 // Sets the status byte and writes sector 0: 0, 510 or 505.
-int WriteStatusByte(mDisk& disk, std::uint8_t value);
+[[nodiscard]] int WriteStatusByte(mDisk& disk, std::uint8_t value);
 
 }  // namespace partam

@@ -38,9 +38,9 @@ TEST(SafetyCopiesTest, FilesAndSectorThirty) {
         test::PutSector(drive.data, 0, disks[i].sector0);
         if (!disks[i].sector30.empty()) test::PutSector(drive.data, 30, disks[i].sector30);
     }
-    mDisk disk(platform, 0, false, TableReaders{MbrTableReader(), {}});
+    mDisk disk(platform, 0, TableReaders{MbrTableReader(), {}});
     EXPECT_EQ(MakeSafetyCopies(disk), (std::vector<int>{0, 1, 2, 3, 4, 5}));
-    EXPECT_EQ(std::tuple(disk.CurrentIndex(), disk.GetError()), std::tuple(0, 0));
+    EXPECT_EQ(std::tuple(disk.CurrentIndex(), disk.Problem()), std::tuple(0, 0));
     for (std::size_t i = 0; i < std::size(disks); ++i) {
         SCOPED_TRACE(disks[i].what);
         const Bytes& data = platform.FindFile(DrivePath(static_cast<int>(i)))->data;
@@ -59,7 +59,7 @@ TEST(SafetyCopiesTest, SetupEnvironmentAndNoTemporaryFolder) {
     FakePlatform platform;
     test::PutSector(platform.AddDrive(0, 100).data, 0, MakeMbr({{0, 0x07, 63, 30}}));
     platform.AddFile("C:\\i386\\SETUPLDR.EXE");
-    mDisk disk(platform, 0, false, TableReaders{MbrTableReader(), {}});
+    mDisk disk(platform, 0, TableReaders{MbrTableReader(), {}});
     EXPECT_EQ(MakeSafetyCopies(disk), std::vector<int>{});
     platform.tempFolder.reset();
     EXPECT_EQ(MakeSafetyCopies(disk), std::vector<int>{0});
@@ -87,7 +87,7 @@ TEST(SafetyCopiesTest, CopyFilesKeepTheEarlierCopy) {
     for (const auto& [sector0, read, after, before] : runs) {
         SCOPED_TRACE(read);
         test::PutSector(drive.data, 0, sector0);
-        mDisk disk(platform, 0, false, TableReaders{MbrTableReader(), {}});
+        mDisk disk(platform, 0, TableReaders{MbrTableReader(), {}});
         MakeSafetyCopies(disk, read);
         EXPECT_EQ(platform.FindFile(copy)->data, after);
         EXPECT_EQ(platform.FindFile(copy)->flushCount, 1);

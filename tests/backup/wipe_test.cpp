@@ -42,7 +42,7 @@ TEST(WipeTest, SectorsWipedAndTransfers) {
             drive.failWriteAt.insert(c.failing * 512);
             std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(c.failing * 512), 512, 0xAB);
         }
-        mDisk disk(platform, 0, false);
+        mDisk disk(platform, 0);
         EXPECT_EQ(WipeSectors(disk, c.first, c.last), c.code);
         if (drive.data != expected) ADD_FAILURE() << test::DiffSectors(expected, drive.data, 0, kSectors);
         std::vector<long> transfers;
@@ -58,7 +58,7 @@ TEST(WipeTest, ProgressOnAConsoleOnly) {
         FakePlatform platform;
         platform.AddDrive(0, 20000);
         platform.consoleCursor = console;
-        mDisk disk(platform, 0, false);
+        mDisk disk(platform, 0);
         ProgressFigure figure(platform, true);
         EXPECT_EQ(WipeSectors(disk, 0, 19999, &figure), 0);
         EXPECT_EQ(platform.output, console ? "100% complete" : "");

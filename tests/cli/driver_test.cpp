@@ -283,9 +283,8 @@ TEST(ExecutorTest, DisksThatMayNotBeUsedStopEveryCommandOnThem) {
             run.options.command = row.id;
             run.options.autoConfirm = 1;
             const bool writes = EffectOf(run.options) != DiskEffect::ReadsOnly;
-            run.disk =
-                std::make_unique<mDisk>(platform, -1, false, StandardTableReaders(), VirtualDiskOpener{},
-                                        writes ? DriveAccess::Write : DriveAccess::Read);
+            run.disk = std::make_unique<mDisk>(platform, -1, StandardTableReaders(), VirtualDiskOpener{},
+                                               writes ? DriveAccess::Write : DriveAccess::Read);
             run.sizeFormatter = std::make_unique<SizeFormatter>(platform);
             ProcessSwitches2(run);
             RunAfterFrame(run);

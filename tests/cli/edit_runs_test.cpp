@@ -43,7 +43,7 @@ int RunOn(FakePlatform& platform, const std::string& line, bool gpt = false) {
     for (const std::string& w : words) argv.push_back(w.c_str());
     RunContext run(platform);
     ParseCommandLine(run, static_cast<int>(argv.size()), argv.data());
-    run.disk = std::make_unique<mDisk>(platform, 0, false, std::move(readers));
+    run.disk = std::make_unique<mDisk>(platform, 0, std::move(readers));
     run.sizeFormatter = std::make_unique<SizeFormatter>(platform);
     ProcessSwitches2(run);
     return run.options.result;

@@ -26,11 +26,11 @@ FakeFile& Drive(FakePlatform& fake, const Bytes& sector0 = MakeMbr({{0x80, 0x07,
 
 TEST(DiskTest, SelectsDrivesByDenseIndex) {
     FakePlatform none, fake;
-    EXPECT_EQ(515, mDisk(none, 0, false).GetError());
+    EXPECT_EQ(515, mDisk(none, 0).Problem());
     Drive(fake);
     FakeFile& drive2 = fake.AddDrive(2, 100);
     fake.AddFile("C:\\disk.vmdk", Bytes(512));
-    mDisk disk(fake, 1, false);
+    mDisk disk(fake, 1);
     drive2.data[440] = 0x99;
     EXPECT_EQ(0, disk.Use(1));  // already selected: nothing is read
     EXPECT_EQ(0, disk.Sector0()[440]);
@@ -39,14 +39,10 @@ TEST(DiskTest, SelectsDrivesByDenseIndex) {
     // A file that is no virtual disk leaves the drive selected.
     EXPECT_EQ(566, disk.UseVirtual("C:\\disk.vmdk"));
     EXPECT_EQ(std::tuple(1, false), std::tuple(disk.CurrentIndex(), disk.IsVirtual()));
-    disk.SetError(1, 0);
     EXPECT_EQ(511, disk.Use(2));  // refused: the selection stays
-    EXPECT_EQ(std::tuple(511, 2u, 2, 1, std::string("\\\\.\\PhysicalDrive2"), 1u),
-              std::tuple(disk.GetError(), disk.ErrorParameter(), disk.DiskCount(), disk.CurrentIndex(),
-                         disk.DevicePath(), fake.OpenHandleCount()));
-    // Refused even when errors are not recorded.
-    mDisk ignoring(fake, 0, true);
-    EXPECT_EQ(std::tuple(511, 0), std::tuple(ignoring.Use(5), ignoring.GetError()));
+    EXPECT_EQ(std::tuple(511, 2, 1, std::string("\\\\.\\PhysicalDrive2"), 1u),
+              std::tuple(disk.Problem(), disk.DiskCount(), disk.CurrentIndex(), disk.DevicePath(),
+                         fake.OpenHandleCount()));
 }
 
 // A drive that may not be used is refused when selected, before any of its
@@ -74,7 +70,7 @@ TEST(DiskTest, RefusesDrivesThatMayNotBeUsed) {
         big.geometry->bytesPerSector = size;
         big.heldByOtherWriter = other;
         big.identity = DriveIdentity{"File", "big.img"};
-        mDisk disk(fake, 0, false, {}, {}, access);
+        mDisk disk(fake, 0, {}, {}, access);
         const int reads = fake.readCalls;
         EXPECT_EQ(disk.Use(1), code);
         EXPECT_EQ(disk.Use(1, true), code);  // refused at once, and told once
@@ -115,10 +111,10 @@ TEST(DiskTest, ClassifiesSectorZero) {
         FakePlatform fake;
         FakeFile& drive = Drive(fake, sector);
         if (removable) drive.geometry->mediaType = kRemovableMedia;
-        mDisk disk(fake, 0, false);
+        mDisk disk(fake, 0);
         EXPECT_EQ(std::tuple(kind, std::string(name), fs, valid, 0),
                   std::tuple(disk.Kind(), std::string(disk.KindName()), static_cast<int>(disk.SuperFloppy()),
-                             disk.SignatureValid(), disk.GetError()));
+                             disk.SignatureValid(), disk.Problem()));
     }
 }
 
@@ -145,13 +141,13 @@ TEST(DiskTest, SizeAndSectorZeroOfADrive) {
         FakeFile& drive = Drive(fake);
         drive.geometry = c.basic, drive.geometryEx = c.extended, drive.partitionInfo = {{512, 1048576}};
         if (c.shortDrive) drive.data.resize(300);
-        mDisk disk(fake, 0, false);
+        mDisk disk(fake, 0);
         const bool medium = c.basic.has_value(), whole = !c.shortDrive;
         EXPECT_EQ(std::tuple(medium ? 10u : 0u, c.sectors, c.bytes, !medium,
                              medium ? c.basic->mediaType : kRemovableMedia,
                              whole ? TableKind::Mbr : TableKind::None, whole || !medium ? 0 : 506),
                   std::tuple(disk.Geometry().cylinders, disk.TotalSectors(), disk.TotalBytes(),
-                             disk.NotReady(), disk.MediaType(), disk.Kind(), disk.GetError()));
+                             disk.NotReady(), disk.MediaType(), disk.Kind(), disk.Problem()));
         EXPECT_TRUE(whole || (disk.Sector0() == Sector{}));
     }
 }
@@ -161,7 +157,7 @@ TEST(DiskTest, SizeAndSectorZeroOfADrive) {
 TEST(DiskTest, SectorWritesAndRefusedWrites) {
     FakePlatform fake;
     FakeFile& drive = Drive(fake);
-    mDisk disk(fake, 0, false);
+    mDisk disk(fake, 0);
     Bytes expected = drive.data;
     const Bytes buffer(1024, 0x42);
     std::copy(buffer.begin(), buffer.end(), expected.begin() + 4 * 512);
@@ -175,7 +171,9 @@ TEST(DiskTest, SectorWritesAndRefusedWrites) {
     EXPECT_EQ(1, drive.flushCount);
 
     drive.tearWriteAt = {9 * 512 + 100};  // the first 612 bytes land, then the write fails
-    EXPECT_EQ(std::tuple(505, 505), (std::tuple{disk.WriteSectors(buffer.data(), 8, 2), disk.GetError()}));
+    // A failed write is its caller's to report; the disk keeps only what
+    // its load found.
+    EXPECT_EQ(std::tuple(505, 0), (std::tuple{disk.WriteSectors(buffer.data(), 8, 2), disk.Problem()}));
     std::copy_n(buffer.begin(), 612, expected.begin() + 8 * 512);
     EXPECT_EQ("", test::DiffSectors(expected, drive.data, 8, 2));
     zero[0] = 0x77;
@@ -215,9 +213,9 @@ TEST(DiskTest, AppliesWhatTheTableReaderFound) {
             seen.push_back(source);
             return std::make_unique<CannedTable>(problem);
         };
-        mDisk disk(fake, 0, false, readers);
+        mDisk disk(fake, 0, readers);
         EXPECT_EQ(std::tuple(problem, problem ? -1 : 2, !problem),
-                  std::tuple(disk.GetError(), disk.ActivePartition(), disk.TableValid()));
+                  std::tuple(disk.Problem(), disk.ActivePartition(), disk.TableValid()));
         ASSERT_EQ(seen.size(), 1u);
         // The reader reads the disk's sectors through the source.
         Sector first{};

@@ -77,7 +77,7 @@ TEST(DriveLettersTest, ReloadStoresTheLetters) {
     platform.volumeNames["G:\\"] = "\\\\?\\Volume{g}\\";
     // Every partition's offset would match; only the mountable one asks.
     platform.SetRegistryBytes(kMounted, "\\??\\Volume{g}", SignatureAndOffset(2048));
-    mDisk disk(platform, 0, false,
+    mDisk disk(platform, 0,
                TableReaders{[](const TableSource& source) {
                                 struct Two : PartitionTable {
                                     mPart parts[2];

@@ -9,8 +9,9 @@ namespace partam {
 namespace {
 
 TEST(FormatterTest, ClusterCodes) {
-    const std::pair<std::uint32_t, std::uint32_t> cases[] = {
-        {0, 0}, {1, 512}, {2, 4096}, {9, 4096}, {10, 1024}, {12, 4096}, {18, 262144}, {19, 4096}, {~0u, 4096}};
+    const std::pair<std::uint32_t, std::uint32_t> cases[] = {{0, 0},       {1, 512},   {2, 4096},
+                                                             {9, 4096},    {10, 1024}, {12, 4096},
+                                                             {18, 262144}, {19, 4096}, {~0u, 4096}};
     for (const auto& [code, bytes] : cases) EXPECT_EQ(ClusterBytes(code), bytes) << code;
 }
 
@@ -25,7 +26,7 @@ Formatted FormatWith(FakePlatform& platform, const std::vector<FakeFormatEvent>&
                      const std::string& volume = "\\\\?\\Volume{v}\\") {
     test::PutSector(platform.AddDrive(0, 8192).data, 0, test::MakeMbr({{0, 0x07, 2048, 4096}}));
     platform.formatEvents = events;
-    mDisk disk(platform, 0, false);
+    mDisk disk(platform, 0);
     platform.TakeOutput();
     Formatter formatter(platform);
     Formatted f;
@@ -45,9 +46,17 @@ TEST(FormatterTest, EventsAndTheirTexts) {
         const char* output;
         const char* status;
     } cases[] = {
-        {{{P, 5}, {P, 50}, {P, 100}, {D, 1}}, true, true, false,
-         "5 percent completed.\r50 percent completed.\r100 percent completed.\r", "100"},
-        {{{P, 40}, {D, 0}}, false, true, false, "40 percent completed.\rUnable to complete format.\n\n",
+        {{{P, 5}, {P, 50}, {P, 100}, {D, 1}},
+         true,
+         true,
+         false,
+         "5 percent completed.\r50 percent completed.\r100 percent completed.\r",
+         "100"},
+        {{{P, 40}, {D, 0}},
+         false,
+         true,
+         false,
+         "40 percent completed.\rUnable to complete format.\n\n",
          "Unknown error"},
         {{{P, 40}}, false, true, true, "40 percent completed.\r", "40"},
         {{{6}, {D, 0}}, false, false, false, "Unable to complete format.\n\n", "Insufficient rights"},
@@ -101,7 +110,8 @@ TEST(FormatterTest, TheWriterKeepsToThePartition) {
         FormatWith(platform, {{kFormatDone, 1}});
         test::Bytes expected = test::MakeMbr({{0, 0x07, 2048, 4096}});
         expected.resize(8192 * 512);
-        if (written != 0) std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(written * 512), 1024, 0xAB);
+        if (written != 0)
+            std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(written * 512), 1024, 0xAB);
         const test::Bytes& image = platform.FindFile(DrivePath(0))->data;
         EXPECT_TRUE(image == expected) << test::DiffSectors(expected, image, 2047, 4098);
     }

@@ -106,7 +106,7 @@ struct Volume {
         std::copy(name.begin(), name.end(), drive.data.begin() + (kStart + kNameCluster) * 512);
     }
     mDisk& Disk() {
-        if (!disk) disk = std::make_unique<mDisk>(platform, 0, false);
+        if (!disk) disk = std::make_unique<mDisk>(platform, 0);
         return *disk;
     }
 };

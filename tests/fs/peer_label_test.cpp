@@ -42,7 +42,7 @@ TEST(PeerLabelTest, ReadsWhatNtfslabelWrote) {
         FakePlatform platform;
         FakeFile& drive = platform.AddDrive(0, kStart + kSectors);
         std::copy(bytes.begin(), bytes.end(), drive.data.begin() + kStart * 512);
-        mDisk disk(platform, 0, false);
+        mDisk disk(platform, 0);
         EXPECT_EQ(ReadVolumeLabel(disk, "", 'E', 0x07, kStart, kSectors), label);
         EXPECT_TRUE(platform.messageBoxes.empty());
     }

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         opening.device = std::make_unique<fuzz::SparseDevice>(sparse);
         return opening;
     };
-    mDisk disk(platform, 0, true, {}, opener);
+    mDisk disk(platform, 0, {}, opener);
     if (disk.UseVirtual("C:\\volume") != 0) __builtin_trap();
     NtfsVolumeReader reader;
     reader.ReadLabel(disk, 0, sparse.TotalSectors());

@@ -32,7 +32,7 @@ TEST(CreateTest, PropertiesUpdatedAfterAWrite) {
         FakeFile& drive = platform.AddDrive(0, 4096);
         test::PutSector(drive.data, 0, test::MakeMbr({{0, 7, 63, 1000}}));
         if (writeFails) drive.failWriteAt.insert(0);
-        mDisk disk(platform, 0, false, TableReaders{MbrTableReader(), {}});
+        mDisk disk(platform, 0, TableReaders{MbrTableReader(), {}});
         CreateRequest inUse, sized;
         inUse.start = 63;
         sized.size = CreateRequest::Size::KiB;
@@ -56,7 +56,7 @@ TEST(CreateTest, EqualStartsAreInOrder) {
     FakePlatform platform;
     FakeFile& drive = platform.AddDrive(0, 4096);
     test::PutSector(drive.data, 0, test::MakeMbr({{0, 7, 63, 1000}, {0, 0x83, 63, 500}}));
-    mDisk disk(platform, 0, false, TableReaders{MbrTableReader(), {}});
+    mDisk disk(platform, 0, TableReaders{MbrTableReader(), {}});
     EXPECT_EQ(CreatePartition(disk, CreateRequest{}), 0);
     EXPECT_EQ(ReadSlot(SectorView(drive.data.data(), kSectorSize), 2).bytes,
               NewEntry(1064, 3031, 7, false, 255, 63).bytes);

@@ -34,7 +34,7 @@ struct Drive {
         test::PutSector(file->data, 0,
                         bootSector ? test::WithFat16BootSector(MakeMbr(slots)) : MakeMbr(slots));
         test::PutSector(file->data, kEbr, MakeMbr({{0, 0x83, 63, 500}}, 0, true, false));
-        disk = std::make_unique<mDisk>(platform, 0, false, TableReaders{MbrTableReader(), {}});
+        disk = std::make_unique<mDisk>(platform, 0, TableReaders{MbrTableReader(), {}});
     }
     void Expect(const std::vector<EntrySpec>& slots, std::size_t writes) const {
         EXPECT_EQ(test::DiffSectors(MakeMbr(slots), file->data, 0), "");

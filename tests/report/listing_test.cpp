@@ -31,7 +31,7 @@ struct ListingRun {
     // What f writes with a report context in a frame style. The disk object
     // counts the drives when it is made: add them first.
     std::string Capture(const std::function<void(ReportContext&)>& f, int style = 3, std::uint32_t cp = 437) {
-        if (!disk) disk = std::make_unique<mDisk>(platform, 0, false, TableReaders{MbrTableReader(), {}});
+        if (!disk) disk = std::make_unique<mDisk>(platform, 0, TableReaders{MbrTableReader(), {}});
         const FrameChars frame = SetFrameStyle(style, cp);
         SizeFormatter sizes(platform);
         ReportContext report{platform, *disk, frame, sizes};

@@ -249,7 +249,7 @@ TEST(VmdkTest, TableChangesWrittenOnceInACrashSafeOrder) {
                      Text(Descriptor("monolithicSparse", "RW 2048 SPARSE \"d-s.vmdk\"", kGeometry)));
         FakeFile& file = fake.AddFile("C:\\vm\\d-s.vmdk", Sparse({3, 1}, false));
         file.data[SparseHeader::kUncleanShutdown] = c.uncleanBefore;
-        mDisk disk(fake, 0, false, {}, OpenVmdk);
+        mDisk disk(fake, 0, {}, OpenVmdk);
         ASSERT_EQ(0, disk.UseVirtual("C:\\vm\\d.vmdk"));
         if (c.failSector != UINT64_MAX) file.failWriteAt.insert(c.failSector * 512);
         Bytes data(1024 * 512);
