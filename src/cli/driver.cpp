@@ -170,11 +170,10 @@ TableReaders StandardTableReaders() {
     readers.mbr = MbrTableReader();
     // A GPT partition is named by the filesystem its first sectors hold.
     readers.gpt = [](const TableSource& source) -> std::unique_ptr<PartitionTable> {
-        const SectorReader read = source.read;
+        const SectorRunReader read = source.readRun;
         return ReadGpt(source, [read](std::uint64_t start) {
             std::array<std::uint8_t, kRecognitionSectors * kSectorSize> bytes{};
-            for (std::uint32_t i = 0; i < kRecognitionSectors; ++i)
-                if (!read(start + i, bytes.data() + std::size_t{i} * kSectorSize)) return NamedFileSystem{};
+            if (!read || !read(start, kRecognitionSectors, bytes.data())) return NamedFileSystem{};
             const FileSystemCode code = RecognizeBytes(bytes);
             return NamedFileSystem{static_cast<std::uint32_t>(code), FileSystemName(code)};
         });

@@ -24,6 +24,68 @@ const char* TableKindName(TableKind kind) {
     return "None";
 }
 
+struct mDisk::Kept {
+    std::unique_ptr<SectorFile> driveFile;
+    std::unique_ptr<SectorDevice> device;
+    bool mediaPresent = true;
+    bool notReady = false;
+    bool signatureValid = false;
+    TableKind tableKind = TableKind::None;
+    BootFileSystem superFloppy = BootFileSystem::None;
+    std::uint32_t mediaType = 0;
+    DiskGeometryFields geometry;
+    std::uint64_t totalSectors = 0;
+    std::uint64_t totalBytes = 0;
+    Sector sector0{};
+    bool sector0Read = false;
+    std::array<std::uint8_t, 4> diskSignature{};
+    std::unique_ptr<PartitionTable> table;
+    int tableProblem = 0;
+    int activePartition = -1;
+    int problem = 0;
+};
+
+void mDisk::SwapLoad(Kept& k) {
+    std::swap(driveFile_, k.driveFile);
+    std::swap(device_, k.device);
+    std::swap(mediaPresent_, k.mediaPresent);
+    std::swap(notReady_, k.notReady);
+    std::swap(signatureValid_, k.signatureValid);
+    std::swap(tableKind_, k.tableKind);
+    std::swap(superFloppy_, k.superFloppy);
+    std::swap(mediaType_, k.mediaType);
+    std::swap(geometry_, k.geometry);
+    std::swap(totalSectors_, k.totalSectors);
+    std::swap(totalBytes_, k.totalBytes);
+    std::swap(sector0_, k.sector0);
+    std::swap(sector0Read_, k.sector0Read);
+    std::swap(diskSignature_, k.diskSignature);
+    std::swap(table_, k.table);
+    std::swap(tableProblem_, k.tableProblem);
+    std::swap(activePartition_, k.activePartition);
+    std::swap(problem_, k.problem);
+}
+
+// Only a drive's whole load, as its sectors still are, is kept: not a
+// virtual disk's, not a refused drive's, not one written to since.
+void mDisk::KeepLoad() {
+    if (currentIndex_ < 0 || isVirtual_ || !driveFile_ || !keepable_ ||
+        refused_[static_cast<std::size_t>(currentIndex_)] != 0)
+        return;
+    auto kept = std::make_unique<Kept>();
+    SwapLoad(*kept);
+    kept_[static_cast<std::size_t>(currentIndex_)] = std::move(kept);
+}
+
+bool mDisk::TakeKept(int index) {
+    std::unique_ptr<Kept>& kept = kept_[static_cast<std::size_t>(index)];
+    if (!kept) return false;
+    SwapLoad(*kept);
+    kept.reset();
+    keepable_ = true;
+    return true;
+}
+
 mDisk::mDisk(Platform& platform, int initialIndex, TableReaders readers, VirtualDiskOpener opener,
              DriveAccess access)
     : platform_(platform), readers_(std::move(readers)), opener_(std::move(opener)), access_(access) {
@@ -57,22 +119,25 @@ std::string mDisk::DevicePath(int value, bool valueIsDriveNumber) const {
 }
 
 int mDisk::Use(int index, bool force) {
-    // The selected drive is not read again unless asked; but a virtual disk
-    // chosen since stood in for it, so it is opened and read anew.
+    // The selected drive is not read again unless asked.
     if (index == currentIndex_ && !isVirtual_ && !force && index >= 0)
         return refused_[static_cast<std::size_t>(index)];
-    problem_ = 0;
     if (index < 0 || index >= diskCount_) {
-        Found(kInvalidDisk);
+        problem_ = kInvalidDisk;
         return kInvalidDisk;
     }
     // Every command finishes its own writes, and takes their result, before
     // it selects another disk; this only makes sure nothing stays unflushed.
     static_cast<void>(FinishWrites());
+    KeepLoad();
     currentIndex_ = index;
     isVirtual_ = false;
     virtualPath_.clear();
     devicePath_ = DevicePath(index, false);
+    if (force) kept_[static_cast<std::size_t>(index)].reset();
+    if (TakeKept(index)) return 0;
+    problem_ = 0;
+    if (!driveFile_) driveFile_ = std::make_unique<SectorFile>(platform_);
     driveFile_->Close();
     device_ = std::make_unique<DriveDevice>(platform_, *driveFile_, static_cast<std::uint32_t>(index));
     if (const int refusal = OpenSelected(); refusal != 0) {
@@ -129,19 +194,21 @@ void mDisk::ForgetDisk() {
 }
 
 int mDisk::UseVirtual(const std::string& path) {
-    problem_ = 0;
     if (!FileExists(platform_, path)) {
-        Found(kVdiskFileMissing);
+        problem_ = kVdiskFileMissing;
         return kVdiskFileMissing;
     }
     VirtualDiskOpening opened;
     if (opener_) opened = opener_(platform_, path);
     if (opened.code != 0 || !opened.device) {
         const int code = opened.code != 0 ? opened.code : static_cast<int>(kVdiskNotVmwareFile);
-        Found(code);
+        problem_ = code;
         return code;
     }
-    // The drive's file stays open beside it; Use returns to it.
+    // The drive's load is kept beside it; Use returns to it.
+    static_cast<void>(FinishWrites());
+    KeepLoad();
+    problem_ = 0;
     device_ = std::move(opened.device);
     isVirtual_ = true;
     virtualPath_ = path;
@@ -152,6 +219,7 @@ int mDisk::UseVirtual(const std::string& path) {
 }
 
 void mDisk::Reload(bool reread) {
+    if (reread) keepable_ = true;
     mediaPresent_ = true;
     notReady_ = false;
     activePartition_ = -1;
@@ -162,6 +230,7 @@ void mDisk::Reload(bool reread) {
 
 int mDisk::LoadTableFrom(std::uint64_t lba) {
     problem_ = 0;
+    keepable_ = false;  // the copy of sector 0 holds another sector now
     if (!device_->ReadSectors(sector0_.data(), lba, 1)) sector0_.fill(0);
     if (!HasBootSignature(sector0_)) {
         Found(kNoMbrHere);
@@ -316,6 +385,7 @@ int mDisk::ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count) {
 // as written too.
 int mDisk::WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) {
     written_ = true;
+    keepable_ = false;
     return device_->WriteSectors(buffer, lba, count) ? 0 : kSectorWriteFailed;
 }
 

@@ -152,6 +152,13 @@ private:
     int Refuse(int code, const std::string& why);
     void ForgetDisk();
     void Found(int code);
+    // A drive's load kept while another disk is selected, so that selecting
+    // it again reads nothing: a run reads each disk once (unless a command
+    // asks for it anew, or wrote to it since).
+    struct Kept;
+    void SwapLoad(Kept& kept);
+    void KeepLoad();
+    bool TakeKept(int index);
     void ReadDiskInfo();
     void ReadTable();
     void ReadLabels();
@@ -192,7 +199,9 @@ private:
     int activePartition_ = -1;
     std::string description_;
 
-    bool written_ = false;  // since the last FinishWrites
+    bool written_ = false;   // since the last FinishWrites
+    bool keepable_ = false;  // the load is still what the disk holds
+    std::array<std::unique_ptr<Kept>, kMaxDrives> kept_;
 
     int problem_ = 0;
 };

@@ -127,8 +127,8 @@ struct UsedEntry {
 // The entries in use (a type GUID that is not zero), in the array's order.
 std::vector<UsedEntry> UsedEntries(const GptDisk& gpt) {
     const std::vector<std::uint8_t>& array = gpt.Entries();
-    const std::uint32_t count = std::min<std::uint32_t>(gpt.PrimaryHeader().EntryCount(),
-                                                        static_cast<std::uint32_t>(array.size() / kGptEntrySize));
+    const std::uint32_t count = std::min<std::uint32_t>(
+        gpt.PrimaryHeader().EntryCount(), static_cast<std::uint32_t>(array.size() / kGptEntrySize));
     std::vector<UsedEntry> used;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint8_t* e = array.data() + std::size_t{i} * kGptEntrySize;
@@ -157,7 +157,8 @@ JsonValue GptEntryJson(mDisk& d, const UsedEntry& e, const GptPartition* record)
     o.Add("driveLetter",
           record ? Letter(d, d.DriveLetterOf(static_cast<int>(record->part.position))) : JsonValue());
     o.Add("label", record ? TextOrNull(record->part.volumeLabel) : JsonValue());
-    o.Add("filesystem", FileSystemAt(d, e.First()));
+    // A catalogued partition's filesystem was recognised when the GPT was read.
+    o.Add("filesystem", record ? TextOrNull(record->fileSystemName) : FileSystemAt(d, e.First()));
     o.Add("name", TextOrNull(Utf16LeToUtf8({e.bytes + kEntryName, kGptEntrySize - kEntryName}, true)));
     o.Add("uniqueGuid", GuidText(e.bytes + kEntryUniqueGuid));
     o.Add("attributes", attributes);

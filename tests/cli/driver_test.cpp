@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -303,6 +304,38 @@ TEST(ExecutorTest, DisksThatMayNotBeUsedStopEveryCommandOnThem) {
     const auto [code, listing] = RunLine(platform, "/list");
     EXPECT_EQ(std::tuple(code, DisksListed(listing), platform.errorOutput),
               std::tuple(0, std::string("1"), large));
+}
+
+// A command that only reads loads each disk once, however often it moves
+// between them: no sector of a drive is read twice in the run, and a GPT
+// partition's first sectors are read in one transfer. Disk 0 holds an MBR
+// with a chain of two logical partitions, disk 1 a GPT. (/verify reads the
+// tables again, its own way, on purpose; a report reads its volumes' boot
+// sectors for itself.)
+TEST(DriverTest, ACommandThatReadsReadsEachSectorOnce) {
+    for (const char* line : {"/list", "/list /disk=*", "/tablist", "/info /disk=1", "/list /json /freespace",
+                             "/partcount /disk=1"}) {
+        SCOPED_TRACE(line);
+        FakePlatform platform;
+        test::Bytes& mbr = platform.AddDrive(0, 12288).data;
+        test::PutSector(mbr, 0, test::MakeMbr({{0x80, 0x07, 2048, 2048}, {0, 0x0F, 4096, 8192}}));
+        test::PutSector(mbr, 4096,
+                        test::MakeMbr({{0, 0x07, 63, 1000}, {0, 0x05, 2048, 2048}}, 0, true, false));
+        test::PutSector(mbr, 6144, test::MakeMbr({{0, 0x0B, 63, 1000}}, 0, true, false));
+        platform.AddDrive(1, 12288).data =
+            test::MakeGpt(12288, {{test::kBasicDataType, 2048, 4095}, {test::kBasicDataType, 4096, 8191}});
+        RunLine(platform, line);
+        std::map<std::pair<std::string, std::uint64_t>, int> times;
+        for (const FakeRead& r : platform.reads)
+            if (r.path.starts_with("\\\\.\\"))
+                for (std::uint64_t at = r.offset; at < r.offset + r.count; at += 512)
+                    ++times[{r.path, at / 512}];
+        for (const auto& [sector, n] : times) EXPECT_EQ(n, 1) << sector.first << " sector " << sector.second;
+        EXPECT_EQ(
+            std::count_if(platform.reads.begin(), platform.reads.end(),
+                          [](const FakeRead& r) { return r.path == DrivePath(1) && r.offset == 2049 * 512; }),
+            0);
+    }
 }
 
 // What the disk object found on a disk the command does not ask about does

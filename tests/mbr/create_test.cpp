@@ -37,7 +37,7 @@ TEST(CreateTest, PropertiesUpdatedAfterAWrite) {
         inUse.start = 63;
         sized.size = CreateRequest::Size::KiB;
         sized.sizeKiB = 100;
-        EXPECT_THROW(CreatePartition(disk, inUse), MBRERRORS);
+        EXPECT_THROW(static_cast<void>(CreatePartition(disk, inUse)), MBRERRORS);
         EXPECT_TRUE(platform.writes.empty() && platform.propertiesUpdated.empty());
         EXPECT_EQ(CreatePartition(disk, sized), writeFails ? kSectorWriteFailed : 0);
         // Only a write that went through is flushed and told of.

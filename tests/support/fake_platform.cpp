@@ -93,6 +93,7 @@ bool FakePlatform::ReadFile(FileId id, void* buffer, std::uint32_t count, std::u
     done = 0;
     Handle* h = Find(id);
     if (!h || !(h->access & kGenericRead)) return false;
+    reads.push_back(FakeRead{h->file->path, h->position, count});
     if (++readCalls == failReadCall) return false;
     if (Touches(h->file->failReadAt, h->position, count)) return false;
     const std::uint64_t size = h->file->data.size();

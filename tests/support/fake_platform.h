@@ -63,6 +63,13 @@ struct FakeWrite {
     friend bool operator==(const FakeWrite&, const FakeWrite&) = default;
 };
 
+// One read asked of a file: where, and how many bytes.
+struct FakeRead {
+    std::string path;
+    std::uint64_t offset = 0;
+    std::uint32_t count = 0;
+};
+
 // One flush of a file: what it put on the medium are the writes logged before it.
 struct FakeFlush {
     std::string path;
@@ -111,6 +118,8 @@ public:
     // writes that had come at each flush of any file.
     std::vector<FakeWrite> writes;
     std::vector<FakeFlush> flushes;
+    // Every read of any file, in the order they came.
+    std::vector<FakeRead> reads;
     // Every read and write call, on any file, is counted; the call whose
     // number (from 1) is named here fails (0: none does).
     int readCalls = 0, writeCalls = 0;
