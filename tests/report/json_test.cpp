@@ -11,17 +11,17 @@
 namespace partam::test {
 namespace {
 
+// Names with quotes, a reverse solidus, control characters and characters
+// beyond the BMP round-trip in json.sh (sgdisk's names); here the exact
+// escapes and the repair of what is not UTF-8 or UTF-16.
 TEST(JsonStringTest, EscapesAndRepairsUtf8) {
     const struct {
         const char* what;
         std::string in;
         std::string out;
     } kCases[] = {
-        {"quotes and reverse solidus", R"(a "b" \c/)", R"("a \"b\" \\c/")"},
         {"short escapes", "\b\f\n\r\t", R"("\b\f\n\r\t")"},
         {"other control characters", std::string("\0\x01\x1f\x7f", 4), "\"\\u0000\\u0001\\u001F\x7f\""},
-        {"well-formed UTF-8 stays", "\xC3\xA9\xE6\x95\xB0\xF0\x9F\x98\x80",
-         "\"\xC3\xA9\xE6\x95\xB0\xF0\x9F\x98\x80\""},
         {"a stray byte", "a\xFFz", "\"a\xEF\xBF\xBDz\""},
         {"a sequence cut short, then a quote", "\xE6\x95\"", "\"\xEF\xBF\xBD\\\"\""},
         {"an overlong form", "\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
@@ -40,8 +40,6 @@ TEST(Utf16Test, NamesUpToTheirFirstZeroUnit) {
     } kCases[] = {
         {"ASCII, then zeros", {'E', 0, 'F', 0, 0, 0, 'X', 0}, true, "EF"},
         {"every unit", {'E', 0, 0, 0, 'X', 0}, false, std::string("E\0X", 3)},
-        {"BMP characters", {0xE9, 0x00, 0x70, 0x65}, true, "\xC3\xA9\xE6\x95\xB0"},
-        {"a surrogate pair", {0x3D, 0xD8, 0x00, 0xDE}, true, "\xF0\x9F\x98\x80"},
         {"a high surrogate at the end", {'a', 0, 0x3D, 0xD8}, true, "a\xEF\xBF\xBD"},
         {"a high surrogate before a letter",
          {0x3D, 0xD8, 'b', 0},
