@@ -58,17 +58,6 @@ TEST(BackupBranchesTest, SavesPassOverHolesAndZeros) {
     }
 }
 
-// On a console a long save rewrites its progress figure in place (where
-// output cannot go back, each figure follows the last: backups.sh).
-TEST(BackupBranchesTest, ProgressOfALargeSaveOnAConsole) {
-    FakePlatform platform;
-    platform.AddDrive(0, 20000);
-    platform.consoleCursor = true;
-    const char* argv[] = {"partam", "/save=disk", "/filename=C:\\d.bin", "/silent"};
-    EXPECT_EQ(RunProgram(platform, 4, argv), 0);
-    EXPECT_EQ(platform.TakeOutput(), "100% complete The disk was successfully saved to C:\\d.bin\n");
-}
-
 // A save replaces the file of its name only once the new one is whole: one
 // that fails leaves the earlier file as it was and removes what it wrote;
 // none leaves its new file beside it. A file that may not be written is

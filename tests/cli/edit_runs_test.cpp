@@ -116,19 +116,6 @@ TEST(EditRunsTest, GptWritesPutTheBackupFirst) {
     EXPECT_EQ(test::DiffSectors(before, drive.data, 1, 33), "");
 }
 
-// /wipe=gpt clears the protective MBR and the primary GPT to the end of its
-// entry array; the first usable sector, where partition 1 starts, stays.
-TEST(EditRunsTest, GptWipeStopsAtTheEntryArray) {
-    FakePlatform platform;
-    FakeFile& drive = AddGptDrive(platform);
-    std::fill_n(drive.data.begin() + 34 * 512, 512, 0xA5);
-    test::Bytes expected = drive.data;
-    std::fill_n(expected.begin(), 34 * 512, 0);
-    EXPECT_EQ(RunConfirmed(platform, "/wipe=gpt", "/disk=0"), 0);
-    EXPECT_EQ(test::DiffSectors(expected, drive.data, 0, 40), "");
-    EXPECT_TRUE(drive.data == expected);
-}
-
 // A disk whose size could not be read is not wiped, nor said to be.
 TEST(EditRunsTest, NoWipeOfADiskOfUnknownSize) {
     FakePlatform platform;

@@ -29,6 +29,7 @@ TEST(DiskTest, SelectsDrivesByDenseIndex) {
     EXPECT_EQ(515, mDisk(none, 0).Problem());
     Drive(fake);
     FakeFile& drive2 = fake.AddDrive(2, 100);
+    drive2.geometry->bytesPerSector = 0;  // not told: taken as 512 (other sizes are the executor tests')
     fake.AddFile("C:\\disk.vmdk", Bytes(512));
     mDisk disk(fake, 1);
     drive2.data[440] = 0x99;
@@ -43,47 +44,6 @@ TEST(DiskTest, SelectsDrivesByDenseIndex) {
     EXPECT_EQ(std::tuple(511, 2, 1, std::string("\\\\.\\PhysicalDrive2"), 1u),
               std::tuple(disk.Problem(), disk.DiskCount(), disk.CurrentIndex(), disk.DevicePath(),
                          fake.OpenHandleCount()));
-}
-
-// A drive that may not be used is refused when selected, before any of its
-// sectors is read, and said once on standard error: one of 4,096-byte
-// sectors, to any command; one another writer holds, to a writer. A reader
-// is held off by no one, and writes nothing.
-TEST(DiskTest, RefusesDrivesThatMayNotBeUsed) {
-    const std::string large =
-        "partam: disk 1 (big.img) has 4096-byte sectors; only disks of 512-byte sectors are used\n";
-    const std::string held = "partam: disk 1 (big.img) is in use: another program is writing to it\n";
-    // sector size (0: not told), held by another writer, access, result, standard error
-    const std::tuple<std::uint32_t, bool, DriveAccess, int, std::string> cases[] = {
-        {4096, false, DriveAccess::Read, 515, large},
-        {4096, false, DriveAccess::Write, 515, large},
-        {512, true, DriveAccess::Write, 505, held},
-        {512, true, DriveAccess::Read, 0, ""},
-        {0, false, DriveAccess::Write, 0, ""}};
-    for (const auto& [size, other, access, code, told] : cases) {
-        SCOPED_TRACE(std::to_string(size) + (other ? " held" : "") +
-                     (access == DriveAccess::Read ? " read" : ""));
-        FakePlatform fake;
-        Drive(fake);
-        FakeFile& big = fake.AddDrive(1, 100);
-        PutSector(big.data, 0, MakeMbr({{0, 0x07, 63, 30}}));
-        big.geometry->bytesPerSector = size;
-        big.heldByOtherWriter = other;
-        big.identity = DriveIdentity{"File", "big.img"};
-        mDisk disk(fake, 0, {}, {}, access);
-        const int reads = fake.readCalls;
-        EXPECT_EQ(disk.Use(1), code);
-        EXPECT_EQ(disk.Use(1, true), code);  // refused at once, and told once
-        EXPECT_EQ(fake.errorOutput, told);
-        EXPECT_EQ(disk.Sector0Read(), code == 0);
-        if (code != 0) {
-            EXPECT_EQ(std::tuple(fake.readCalls, disk.TotalSectors()), std::tuple(reads, std::uint64_t{0}));
-        }
-        const int written = disk.WriteSectors(Bytes(512, 1).data(), 50, 1);
-        EXPECT_EQ(written, code == 0 && access == DriveAccess::Write ? 0 : 505);
-        EXPECT_EQ(fake.writes.size(), written == 0 ? 1u : 0u);
-        EXPECT_EQ(disk.Use(0), 0);  // the other disks stay usable
-    }
 }
 
 // A sector ending 55 AA with the given texts at the given offsets.

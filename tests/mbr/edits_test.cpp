@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <set>
 
 #include "base/result_codes.h"
 #include "mbr/partition_list.h"
@@ -43,23 +42,6 @@ struct Drive {
             EXPECT_EQ(std::tuple(w.offset, w.count), std::tuple(0u, 512u));
     }
 };
-
-// Every type byte but the protective one, hidden and unhidden: only the
-// hideable types take 0x10 on, only the hidden ones lose it.
-TEST(EditsTest, HideAndUnhideEveryType) {
-    const std::set<int> hideable{0x01, 0x04, 0x06, 0x07, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F};
-    const auto entry = [](int t) { return EntrySpec{0, static_cast<std::uint8_t>(t), 63, 1000}; };
-    for (int type = 1; type <= 0xFF; ++type) {
-        if (type == kProtectiveType) continue;
-        SCOPED_TRACE(type);
-        const bool canHide = hideable.count(type) != 0, hidden = hideable.count(type - 0x10) != 0;
-        Drive hiding({entry(type)}), unhiding({entry(type)});
-        EXPECT_EQ(Hide(*hiding.disk, 1, true), canHide ? 0 : kCannotHideType);
-        hiding.Expect({entry(canHide ? type + 0x10 : type)}, canHide ? 1 : 0);
-        EXPECT_EQ(Hide(*unhiding.disk, 1, false), 0);
-        unhiding.Expect({entry(hidden ? type - 0x10 : type)}, 1);
-    }
-}
 
 // A change is one write of sector 0, so a write that fails leaves the table
 // as it was, never half changed.

@@ -1,7 +1,6 @@
 // PosixPlatform on files, on disk images standing in for drives (readable
-// only, or named in a list with a bad entry), at its console, whose standard
-// input, output and error are pointed at files for the length of a test, and
-// the number formatting beneath its locale answer.
+// only, or held by one writer), and the number formatting beneath its
+// locale answer.
 #include "platform/posix/posix_platform.h"
 
 #include <fcntl.h>
@@ -11,7 +10,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 
 #include "platform/number_format.h"
@@ -27,25 +25,6 @@ using test::ReadAt;
 using test::ScopedEnv;
 using test::ScratchFolder;
 using test::WriteAt;
-
-// Replaces one standard descriptor with a file (or, with no path, closes
-// it) and puts the original back at the end of the scope.
-struct ScopedStdFd {
-    ScopedStdFd(int fd, const std::string& path, int flags) : target(fd), saved(::dup(fd)) {
-        std::fflush(stdout);
-        const int file = path.empty() ? -1 : ::open(path.c_str(), flags, 0644);
-        if (file >= 0) ::dup2(file, fd);
-        ::close(file >= 0 ? file : fd);
-    }
-    ~ScopedStdFd() {
-        std::fflush(stdout);
-        ::dup2(saved, target);
-        ::close(saved);
-    }
-    ScopedStdFd(const ScopedStdFd&) = delete;
-    ScopedStdFd& operator=(const ScopedStdFd&) = delete;
-    const int target, saved;
-};
 
 std::string Drive(int number) { return "\\\\.\\PhysicalDrive" + std::to_string(number); }
 

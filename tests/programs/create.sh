@@ -26,38 +26,10 @@ raw() {
     mbr_copy "$name"
     cp --sparse=always "$work/$name" "$work/$name.orig"
 }
-# made <name> <size> <sfdisk script>: an image whose table sfdisk wrote.
-made() {
-    truncate -s "$2" "$work/$1"
-    printf '%b' "$3" | sfdisk -q "$work/$1" >/dev/null || { echo "FAIL: sfdisk could not write $1"; exit 1; }
-    put "$1" 0 '\x33\xc0\xfa\xbc\x00\x7c\x8e\xd0'
-    [[ $3 == *"label: gpt"* ]] || mbr_copy "$1"
-    cp "$work/$1" "$work/$1.orig"
-}
-fresh() { local i; for i in "$@"; do cp --sparse=always "$work/$i.orig" "$work/$i"; done; }
-# changes <image>: every byte that differs from the image as made:
-# "<offset> <was> <is>" (hexadecimal bytes).
-changes() {
-    local offset was is
-    cmp -l "$work/$1.orig" "$work/$1" | while read -r offset was is; do
-        printf '%d %02x %02x\n' $((offset - 1)) $((8#$was)) $((8#$is))
-    done
-}
 # outside <image> <slot>: the changes outside that slot's 16 bytes.
 outside() { changes "$1" | awk -v s=$((446 + 16 * $2)) '$1 < s || $1 >= s + 16'; }
 # slot <image> <n>: the 16 bytes of slot n of sector 0, in hexadecimal.
 slot() { od -An -v -tx1 -j$((446 + 16 * $2)) -N16 "$work/$1" | tr -d ' \n'; }
-# dumped <image>: the partitions as sfdisk reads them, one compact line each.
-dumped() { sfdisk --dump "$work/$1" 2>/dev/null | sed -n 's/^.*\.img\([0-9]*\) : /\1 /p' | tr -d ' '; }
-# expect <label> <what> <wanted> <got>
-expect() {
-    if [ "$3" != "$4" ]; then
-        echo "FAIL $target $1: $2"
-        diff <(printf '%s\n' "$3") <(printf '%s\n' "$4") | head -20
-        failures=$((failures + 1))
-    fi
-}
-said() { printf -v "$1" '%s\n%s' "$banner" "$2"; }
 
 said created $' Partition created successfully \n'
 said e126 $' Error 126: Partition table must be sorted before performing this operation \n'
@@ -195,7 +167,7 @@ refuses "a fifth primary" full.img 143 "$e143" /create /align=3k /size=0
 raw unsorted.img 32768 "$(entry 0 7 10000 1000)" "$(entry 0 7 2048 1000)"
 images unsorted.img
 refuses "a table out of order" unsorted.img 126 "$e126" /create /align=3k
-made gpt.img 16M 'label: gpt\nstart=2048, size=4096, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7\n'
+make_image gpt.img 16M 'label: gpt\nstart=2048, size=4096, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7\n'
 images gpt.img
 refuses "a GPT disk" gpt.img 131 "$e131" /create
 
@@ -213,7 +185,7 @@ images jump.img
 creates "boot code that begins with a jump" jump.img 0 "1start=64,size=32703,type=7" /create
 
 # --- A peer's table: sfdisk's partition at 1 MiB.
-made sfd.img 64M 'label: dos\nlabel-id: 0x1a2b3c4d\nstart=2048, size=8192, type=83\n'
+make_image sfd.img 64M 'label: dos\nlabel-id: 0x1a2b3c4d\nstart=2048, size=8192, type=83\n'
 images sfd.img
 creates "/align=1024 past the gap before 1 MiB" sfd.img 1 \
     $'1start=2048,size=8192,type=83\n2start=12288,size=118783,type=7' /create /align=1024
@@ -225,31 +197,7 @@ fresh sfd.img
 # nothing beyond it is taken. Every write of a create is in sector 0, so
 # the Windows runs are compared with the native ones by the first MiB
 # alone: reading 3 TiB of holes would take hours.
-keep_images() {
-    local i=0 f
-    while read -r f; do
-        [ -f "$f" ] && head -c 1M "$f" >"$work/kept.$i.$1"
-        i=$((i + 1))
-    done < <(compared_files)
-}
-put_back_images() {
-    local i=0 f
-    while read -r f; do
-        [ -f "$work/kept.$i.$1" ] && dd if="$work/kept.$i.$1" of="$f" conv=notrunc status=none
-        i=$((i + 1))
-    done < <(compared_files)
-}
-same_images() {
-    local i=0 f
-    while read -r f; do
-        if [ -f "$work/kept.$i.target" ] && ! cmp -s -n 1M "$f" "$work/kept.$i.target"; then
-            echo "FAIL $1: the native program left other bytes on $f"
-            failures=$((failures + 1))
-        fi
-        i=$((i + 1))
-    done < <(compared_files)
-    put_back_images target
-}
+compared_head=1M
 raw big.img $((3 << 31))
 images big.img
 check "3 TiB: up to sector 2^32 - 1" 0 "$created" /create

@@ -11,19 +11,6 @@ source "$(dirname "$0")/lib.bash"
 command -v sfdisk >/dev/null || skip "sfdisk is not installed"
 compare_writes=1
 
-# make_image <name> <size> <sfdisk script>: the image, its boot code, and a
-# copy as it was made (<name>.orig) that `fresh` and `changes` go back to.
-make_image() {
-    truncate -s "$2" "$work/$1"
-    printf '%b' "$3" | sfdisk -q "$work/$1" >/dev/null || { echo "FAIL: sfdisk could not write $1"; exit 1; }
-    put "$1" 0 '\x33\xc0\xfa\xbc\x00\x7c\x8e\xd0'
-    # The commands that can cost a table first copy sector 0 into sector 30
-    # of an MBR disk; the image as made holds such a copy already.
-    [[ $3 == *"label: gpt"* ]] || dd if="$work/$1" of="$work/$1" bs=512 count=1 seek=30 conv=notrunc status=none
-    cp "$work/$1" "$work/$1.orig"
-}
-fresh() { local i; for i in "$@"; do cp "$work/$i.orig" "$work/$i"; done; }
-
 # changes <image>: every byte that differs from the image as made, one line
 # each: "<offset> <was> <is>" (hexadecimal bytes); sector 30, which takes the
 # safety copy of sector 0 as it was before each command, aside.
@@ -43,24 +30,11 @@ zeroed() {
         i=$((i + 1))
     done
 }
-# dumped <image>: the partitions as sfdisk reads them, one compact line each.
-dumped() { sfdisk --dump "$work/$1" | sed -n 's/^.*\.img\([0-9]*\) : /\1 /p' | tr -d ' '; }
-# expect <label> <what> <wanted> <got>
-expect() {
-    if [ "$3" != "$4" ]; then
-        echo "FAIL $target $1: $2"
-        diff <(printf '%s\n' "$3") <(printf '%s\n' "$4") | head -20
-        failures=$((failures + 1))
-    fi
-}
 # sector <image> <n>: sector n as hexadecimal bytes.
 sector() { od -An -v -tx1 -j$(($2 * 512)) -N512 "$work/$1" | tr -d ' \n'; }
 zeros=$(printf '00%.0s' {1..512})
 
-# said <variable> <text>: what a run prints, banner first, into the variable
-# (command substitution would drop the text's line ends); ok <variable>
-# <text>: the same for a success message.
-said() { printf -v "$1" '%s\n%s' "$banner" "$2"; }
+# ok <variable> <text>: what a run that succeeds with the text prints.
 ok() { said "$1" " $2 "$'\n'; }
 
 make_image mbr.img 64M 'label: dos\nlabel-id: 0x1a2b3c4d\n

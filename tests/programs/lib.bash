@@ -59,6 +59,41 @@ fail() {
 }
 # bytes <file> <offset> <count>: the bytes as hexadecimal pairs.
 bytes() { od -An -tx1 -v -j "$2" -N "$3" "$1" | tr -d ' \n'; }
+# expect <label> <what> <wanted> <got>: a failure, with the lines that
+# differ, unless the two are the same.
+expect() {
+    if [ "$3" != "$4" ]; then
+        echo "FAIL $target $1: $2"
+        diff <(printf '%s\n' "$3") <(printf '%s\n' "$4") | head -20
+        failures=$((failures + 1))
+    fi
+}
+# said <variable> <text>: sets the variable to the banner and the text, the
+# output of a run that ends with that text.
+said() { printf -v "$1" '%s\n%s' "$banner" "$2"; }
+# make_image <name> <size> <sfdisk script>: an image in $work whose table
+# sfdisk wrote, with boot code, and a copy as it was made (<name>.orig) that
+# `fresh` and `changes` go back to. The commands that can cost a table first
+# copy sector 0 into sector 30 of an MBR disk; the image holds that copy.
+make_image() {
+    truncate -s "$2" "$work/$1"
+    printf '%b' "$3" | sfdisk -q "$work/$1" >/dev/null || { echo "FAIL: sfdisk could not write $1"; exit 1; }
+    put "$1" 0 '\x33\xc0\xfa\xbc\x00\x7c\x8e\xd0'
+    [[ $3 == *"label: gpt"* ]] || dd if="$work/$1" of="$work/$1" bs=512 count=1 seek=30 conv=notrunc status=none
+    cp "$work/$1" "$work/$1.orig"
+}
+# fresh <image>...: each image in $work as it was made, from <image>.orig.
+fresh() { local i; for i in "$@"; do cp --sparse=always "$work/$i.orig" "$work/$i"; done; }
+# changes <image>: every byte that differs from the image as made, one line
+# each: "<offset> <was> <is>" (hexadecimal bytes).
+changes() {
+    local offset was is
+    cmp -l "$work/$1.orig" "$work/$1" | while read -r offset was is; do
+        printf '%d %02x %02x\n' $((offset - 1)) $((8#$was)) $((8#$is))
+    done
+}
+# dumped <image>: the partitions as sfdisk reads them, one compact line each.
+dumped() { sfdisk --dump "$work/$1" 2>/dev/null | sed -n 's/^.*\.img\([0-9]*\) : /\1 /p' | tr -d ' '; }
 
 case $target in
 native) platform=Linux program=$native ;;
@@ -188,17 +223,23 @@ compared_files() { printf '%s\n' "${image_list[@]}" "${written_files[@]/#/$work/
 # report): after a check they hold what the target's program wrote, not
 # what the native run that follows it on Windows wrote.
 target_files=()
+# With compared_head set (a size as head -c takes it), only that much of
+# each file is kept and compared: for images too large to read whole whose
+# runs write near their start.
+compared_head=
 keep_images() {
-    local i=0 f
+    local i=0 f k
     while read -r f; do
-        [ -f "$f" ] && cp --sparse=always "$f" "$work/kept.$i.$1"
+        k="$work/kept.$i.$1"
+        [ -f "$f" ] && if [ -n "$compared_head" ]; then head -c "$compared_head" "$f" >"$k"; else cp --sparse=always "$f" "$k"; fi
         i=$((i + 1))
     done < <(compared_files)
 }
 put_back_images() {
-    local i=0 f
+    local i=0 f k
     while read -r f; do
-        [ -f "$work/kept.$i.$1" ] && cp --sparse=always "$work/kept.$i.$1" "$f"
+        k="$work/kept.$i.$1"
+        [ -f "$k" ] && if [ -n "$compared_head" ]; then dd if="$k" of="$f" conv=notrunc status=none; else cp --sparse=always "$k" "$f"; fi
         i=$((i + 1))
     done < <(compared_files)
 }
@@ -206,9 +247,9 @@ put_back_images() {
 same_images() {
     local i=0 f
     while read -r f; do
-        if [ -f "$work/kept.$i.target" ] && ! cmp -s "$f" "$work/kept.$i.target"; then
+        if [ -f "$work/kept.$i.target" ] && ! cmp -s ${compared_head:+-n "$compared_head"} "$f" "$work/kept.$i.target"; then
             echo "FAIL $1: the native program left other bytes on $f"
-            cmp -l "$f" "$work/kept.$i.target" | head -5
+            cmp -l ${compared_head:+-n "$compared_head"} "$f" "$work/kept.$i.target" | head -5
             failures=$((failures + 1))
         fi
         i=$((i + 1))

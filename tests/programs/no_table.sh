@@ -38,7 +38,6 @@ unchanged() {
 # clean <label> <image>: fsck.fat finds nothing to mend.
 clean() { fsck.fat -n "$work/$2.img" >"$work/fsck.out" 2>&1 || { fail "$1: fsck.fat -n on $2.img"; head -5 "$work/fsck.out"; }; }
 
-said() { printf -v "$1" '%s\n%s' "$banner" "$2"; }
 said e106 $' Error 106: Invalid Partition specified.\n'
 said e510 $' Error 510: Unable to locate a valid MBR at this location\n\n'
 said e518 $' Error 518: Sector 0 holds no MBR partition table, nothing was written\n\n'

@@ -25,23 +25,6 @@ make_image() {
     fi
     cp "$work/$1" "$work/$1.orig"
 }
-fresh() { cp "$work/$1.orig" "$work/$1"; }
-# changes <image>: every byte that differs from the image as made, one line
-# each: "<offset> <was> <is>" (hexadecimal bytes).
-changes() {
-    local offset was is
-    cmp -l "$work/$1.orig" "$work/$1" | while read -r offset was is; do
-        printf '%d %02x %02x\n' $((offset - 1)) $((8#$was)) $((8#$is))
-    done
-}
-# expect <label> <what> <wanted> <got>
-expect() {
-    if [ "$3" != "$4" ]; then
-        echo "FAIL $target $1: $2"
-        diff <(printf '%s\n' "$3") <(printf '%s\n' "$4") | head -20
-        failures=$((failures + 1))
-    fi
-}
 # ini_file <label> <lines>: r.ini must hold the lines, each begun by CR LF
 # (the first line of the text is empty: the file begins with a line break),
 # and nothing after the last.
@@ -53,7 +36,6 @@ ini_file() {
         failures=$((failures + 1))
     fi
 }
-said() { printf -v "$1" '%s\n%s' "$banner" "$2"; }
 
 # A boot sector's name and serial number at a sector: FAT32 keeps the serial
 # at 67, NTFS at 72.

@@ -11,17 +11,17 @@
 namespace partam::test {
 namespace {
 
+// Names with quotes, a reverse solidus, control characters and characters
+// beyond the BMP round-trip in json.sh (sgdisk's names); here the exact
+// escapes and the repair of what is not UTF-8 or UTF-16.
 TEST(JsonStringTest, EscapesAndRepairsUtf8) {
     const struct {
         const char* what;
         std::string in;
         std::string out;
     } kCases[] = {
-        {"quotes and reverse solidus", R"(a "b" \c/)", R"("a \"b\" \\c/")"},
         {"short escapes", "\b\f\n\r\t", R"("\b\f\n\r\t")"},
         {"other control characters", std::string("\0\x01\x1f\x7f", 4), "\"\\u0000\\u0001\\u001F\x7f\""},
-        {"well-formed UTF-8 stays", "\xC3\xA9\xE6\x95\xB0\xF0\x9F\x98\x80",
-         "\"\xC3\xA9\xE6\x95\xB0\xF0\x9F\x98\x80\""},
         {"a stray byte", "a\xFFz", "\"a\xEF\xBF\xBDz\""},
         {"a sequence cut short, then a quote", "\xE6\x95\"", "\"\xEF\xBF\xBD\\\"\""},
         {"an overlong form", "\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
@@ -40,8 +40,6 @@ TEST(Utf16Test, NamesUpToTheirFirstZeroUnit) {
     } kCases[] = {
         {"ASCII, then zeros", {'E', 0, 'F', 0, 0, 0, 'X', 0}, true, "EF"},
         {"every unit", {'E', 0, 0, 0, 'X', 0}, false, std::string("E\0X", 3)},
-        {"BMP characters", {0xE9, 0x00, 0x70, 0x65}, true, "\xC3\xA9\xE6\x95\xB0"},
-        {"a surrogate pair", {0x3D, 0xD8, 0x00, 0xDE}, true, "\xF0\x9F\x98\x80"},
         {"a high surrogate at the end", {'a', 0, 0x3D, 0xD8}, true, "a\xEF\xBF\xBD"},
         {"a high surrogate before a letter",
          {0x3D, 0xD8, 'b', 0},
@@ -58,31 +56,15 @@ TEST(Utf16Test, NamesUpToTheirFirstZeroUnit) {
     for (const auto& c : kCases) EXPECT_EQ(Utf16LeToUtf8(c.in, c.untilZero), c.out) << c.what;
 }
 
-TEST(JsonValueTest, TextIndentsEachLevelAndKeepsFull64BitNumbers) {
+// The indented documents of every kind of value are json.sh's, byte for
+// byte; here numbers no disk has yet, and an empty object.
+TEST(JsonValueTest, KeepsFull64BitNumbers) {
     JsonValue document = JsonValue::Object();
-    JsonValue& disks = document.Add("disks", JsonValue::Array());
-    JsonValue& disk = disks.Push(JsonValue::Object());
-    disk.Add("sectors", std::numeric_limits<std::uint64_t>::max());
-    disk.Add("offset", std::numeric_limits<std::int64_t>::min());
-    disk.Add("valid", false);
-    disk.Add("partitions", JsonValue::Array());
-    disk.Add("name", "a\"b");
-    disks.Push(JsonValue::Object());
-    document.Add("error", nullptr);
+    document.Add("sectors", std::numeric_limits<std::uint64_t>::max());
+    document.Add("offset", std::numeric_limits<std::int64_t>::min());
+    document.Add("empty", JsonValue::Object());
     EXPECT_EQ(document.Text(),
-              "{\n"
-              "  \"disks\": [\n"
-              "    {\n"
-              "      \"sectors\": 18446744073709551615,\n"
-              "      \"offset\": -9223372036854775808,\n"
-              "      \"valid\": false,\n"
-              "      \"partitions\": [],\n"
-              "      \"name\": \"a\\\"b\"\n"
-              "    },\n"
-              "    {}\n"
-              "  ],\n"
-              "  \"error\": null\n"
-              "}");
+              "{\n  \"sectors\": 18446744073709551615,\n  \"offset\": -9223372036854775808,\n  \"empty\": {}\n}");
 }
 
 }  // namespace

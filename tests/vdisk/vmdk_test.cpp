@@ -168,7 +168,9 @@ TEST(VmdkTest, DescriptorsAndTheirRefusals) {
     }
 }
 
-TEST(VmdkTest, SparseGrainsAreMappedAndAllocatedInBothTables) {
+// Grains are read where their table puts them; new grains and tables, in
+// both copies, are the crash-safe order test's (and qemu-img's in vdisk.sh).
+TEST(VmdkTest, SparseGrainsAreMapped) {
     FakePlatform fake;
     fake.AddDrive(0, 100);
     // Grain 3 lies in the file before grain 1; grain 2 has no place.
@@ -196,26 +198,8 @@ TEST(VmdkTest, SparseGrainsAreMappedAndAllocatedInBothTables) {
     const Bytes zeros(1024, 0), data(1024, 0xAB);
     EXPECT_TRUE(device.WriteSectors(zeros.data(), 20, 2));
     EXPECT_EQ(std::tuple(0u, 24u * 512), std::tuple(fake.writes.size(), file.data.size()));
-    // Sectors 21-22 in grain 2: a new grain at the end of the file, named
-    // by the table and its copy; the rest of the grain reads zeros.
-    // Sector 1,500 lies under table 1, which neither directory has yet.
-    EXPECT_TRUE(device.WriteSectors(data.data(), 21, 2));
-    EXPECT_TRUE(device.WriteSectors(data.data(), 1500, 2));
-    std::fill_n(want.begin() + 13 * 512, 1024, 0xAB);  // sectors 21-22 of the 8-31 read
-    ASSERT_TRUE(device.ReadSectors(got.data(), 8, 24));
-    EXPECT_EQ("", test::DiffSectors(want, got, 0, 24));
-    Bytes back(1024);
-    EXPECT_TRUE(device.ReadSectors(back.data(), 1500, 2) && back == data);
-    // Grain 2 went to 24; tables for directory entry 1 to 32 and 33, grain
-    // 187 after them to 34: the tables say so once the command is done.
-    EXPECT_TRUE(device.Flush());
-    EXPECT_EQ(std::tuple(24u, 24u, 32u, 33u, 34u, 34u, 42u * 512),
-              std::tuple(LoadLe32(&file.data[3 * 512 + 2 * 4]), LoadLe32(&file.data[5 * 512 + 2 * 4]),
-                         LoadLe32(&file.data[512 + 4]), LoadLe32(&file.data[1024 + 4]),
-                         LoadLe32(&file.data[32 * 512 + 59 * 4]), LoadLe32(&file.data[33 * 512 + 59 * 4]),
-                         file.data.size()));
     // Past the disk's end nothing moves.
-    EXPECT_FALSE(device.ReadSectors(back.data(), 2047, 2));
+    EXPECT_FALSE(device.ReadSectors(got.data(), 2047, 2));
     EXPECT_FALSE(device.WriteSectors(data.data(), 2047, 2));
 }
 
