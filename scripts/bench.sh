@@ -28,8 +28,12 @@ for ((i = 0; i < 16; i++)); do
 done
 
 # once <command...>: one timed run; its wall time (seconds) in $t and its
-# peak memory (KiB) in $p.
+# peak memory (KiB) in $p. The files $fresh names are removed first, so that
+# each tool writes a new file rather than replacing the last round's.
+fresh=""
 once() {
+    # shellcheck disable=SC2086
+    [ -z "$fresh" ] || rm -f -- $fresh
     sync
     local start=$EPOCHREALTIME
     /usr/bin/time -f '%M' -o time.out "$@" </dev/null >/dev/null 2>&1

@@ -33,9 +33,9 @@ bool ReplacementFile::Finish(bool sync, const std::string& previous) {
     const bool written = !sync || file_.Flush();
     file_.Close();
     if (!written) return false;
-    if (!previous.empty() && platform_.PathExists(target_) && !platform_.RenameFile(target_, previous))
+    if (!previous.empty() && platform_.PathExists(target_) && !platform_.RenameFile(target_, previous, sync))
         return false;
-    finished_ = platform_.RenameFile(path_, target_);
+    finished_ = platform_.RenameFile(path_, target_, sync);
     return finished_;
 }
 

@@ -24,7 +24,9 @@ public:
     bool Create();
     SectorFile& File() { return file_; }
     // Closes the file and renames it over the target; with sync, what was
-    // written is on the medium first. With a previous name, a file the
+    // written, and then the new name, are on the medium before it returns
+    // (a safety copy must be; a save of gigabytes need not wait for them,
+    // as a copy by other tools does not). With a previous name, a file the
     // target names becomes that one first (replacing what it named).
     bool Finish(bool sync, const std::string& previous = {});
 

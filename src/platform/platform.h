@@ -234,9 +234,11 @@ public:
     // for a writer nor holds one off.
     virtual DriveOpening OpenDrive(const std::string& path, DriveAccess access) = 0;
     // Gives the file from the name to, replacing what to names: a link
-    // there is replaced itself, what it points at stays as it was. The new
-    // name is put on the medium where the system can.
-    virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+    // there is replaced itself, what it points at stays as it was. When
+    // durable, the new name is put on the medium before it returns, where
+    // the system can (which on some file systems waits for the file's data
+    // too).
+    virtual bool RenameFile(const std::string& from, const std::string& to, bool durable) = 0;
     // Removes a file (a link itself, never what it points at).
     virtual bool RemoveFile(const std::string& path) = 0;
     // True when both paths name one existing file, however each spells it.

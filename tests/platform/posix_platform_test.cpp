@@ -103,7 +103,7 @@ TEST(PosixFiles, NewFilesRenamesAndIdentity) {
         EXPECT_EQ(p.OpenFile(taken, kGenericWrite, 0, kCreateNew, 0), kNoFile) << taken;
     EXPECT_FALSE(std::filesystem::exists(dir.Path("none")));
     EXPECT_TRUE(p.SameFile(link, target) && !p.SameFile(link, other) && !p.SameFile(dangling, dangling));
-    EXPECT_TRUE(p.RenameFile(other, link) && p.RemoveFile(dangling));
+    EXPECT_TRUE(p.RenameFile(other, link, false) && p.RemoveFile(dangling));
     EXPECT_EQ(ScratchFolder::Read(target), (Bytes{'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
     EXPECT_FALSE(std::filesystem::is_symlink(link) || std::filesystem::exists(dangling) ||
                  p.SameFile(link, target));

@@ -211,7 +211,7 @@ DriveOpening FakePlatform::OpenDrive(const std::string& path, DriveAccess access
     return DriveOpening{id, false};
 }
 
-bool FakePlatform::RenameFile(const std::string& from, const std::string& to) {
+bool FakePlatform::RenameFile(const std::string& from, const std::string& to, bool) {
     auto it = files_.find(ToUpperAscii(from));
     if (it == files_.end()) return false;
     std::unique_ptr<FakeFile> moved = std::move(it->second);

@@ -161,7 +161,7 @@ public:
     bool PathExists(const std::string& path) override;
     // A writer's open finds a drive in use at once, without waiting.
     DriveOpening OpenDrive(const std::string& path, DriveAccess access) override;
-    bool RenameFile(const std::string& from, const std::string& to) override;
+    bool RenameFile(const std::string& from, const std::string& to, bool durable) override;
     bool RemoveFile(const std::string& path) override;
     bool SameFile(const std::string& a, const std::string& b) override {
         return FindFile(a) && FindFile(a) == FindFile(b);

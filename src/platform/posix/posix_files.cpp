@@ -178,8 +178,9 @@ DriveOpening PosixPlatform::OpenDrive(const std::string& path, DriveAccess acces
 // The folder is synced where it can be (some file systems cannot sync a
 // folder, and a folder that cannot be read cannot be opened to): the
 // rename itself has happened either way.
-bool PosixPlatform::RenameFile(const std::string& from, const std::string& to) {
+bool PosixPlatform::RenameFile(const std::string& from, const std::string& to, bool durable) {
     if (::rename(from.c_str(), to.c_str()) != 0) return false;
+    if (!durable) return true;
     const int folder = ::open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);

@@ -38,7 +38,7 @@ public:
     bool SetFileSize(FileId file, std::uint64_t size) override;
     bool PathExists(const std::string& path) override;
     DriveOpening OpenDrive(const std::string& path, DriveAccess access) override;
-    bool RenameFile(const std::string& from, const std::string& to) override;
+    bool RenameFile(const std::string& from, const std::string& to, bool durable) override;
     bool RemoveFile(const std::string& path) override;
     bool SameFile(const std::string& a, const std::string& b) override;
 

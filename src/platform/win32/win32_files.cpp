@@ -262,8 +262,9 @@ DriveOpening Win32Platform::OpenDrive(const std::string& path, DriveAccess acces
     return opening;
 }
 
-bool Win32Platform::RenameFile(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool Win32Platform::RenameFile(const std::string& from, const std::string& to, bool durable) {
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0);
+    return MoveFileExA(from.c_str(), to.c_str(), flags) != 0;
 }
 
 bool Win32Platform::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
