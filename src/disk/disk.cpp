@@ -24,63 +24,20 @@ const char* TableKindName(TableKind kind) {
     return "None";
 }
 
-struct mDisk::Kept {
-    std::unique_ptr<SectorFile> driveFile;
-    std::unique_ptr<SectorDevice> device;
-    bool mediaPresent = true;
-    bool notReady = false;
-    bool signatureValid = false;
-    TableKind tableKind = TableKind::None;
-    BootFileSystem superFloppy = BootFileSystem::None;
-    std::uint32_t mediaType = 0;
-    DiskGeometryFields geometry;
-    std::uint64_t totalSectors = 0;
-    std::uint64_t totalBytes = 0;
-    Sector sector0{};
-    bool sector0Read = false;
-    std::array<std::uint8_t, 4> diskSignature{};
-    std::unique_ptr<PartitionTable> table;
-    int tableProblem = 0;
-    int activePartition = -1;
-    int problem = 0;
-};
-
-void mDisk::SwapLoad(Kept& k) {
-    std::swap(driveFile_, k.driveFile);
-    std::swap(device_, k.device);
-    std::swap(mediaPresent_, k.mediaPresent);
-    std::swap(notReady_, k.notReady);
-    std::swap(signatureValid_, k.signatureValid);
-    std::swap(tableKind_, k.tableKind);
-    std::swap(superFloppy_, k.superFloppy);
-    std::swap(mediaType_, k.mediaType);
-    std::swap(geometry_, k.geometry);
-    std::swap(totalSectors_, k.totalSectors);
-    std::swap(totalBytes_, k.totalBytes);
-    std::swap(sector0_, k.sector0);
-    std::swap(sector0Read_, k.sector0Read);
-    std::swap(diskSignature_, k.diskSignature);
-    std::swap(table_, k.table);
-    std::swap(tableProblem_, k.tableProblem);
-    std::swap(activePartition_, k.activePartition);
-    std::swap(problem_, k.problem);
-}
-
 // Only a drive's whole load, as its sectors still are, is kept: not a
 // virtual disk's, not a refused drive's, not one written to since.
 void mDisk::KeepLoad() {
-    if (currentIndex_ < 0 || isVirtual_ || !driveFile_ || !keepable_ ||
+    if (currentIndex_ < 0 || isVirtual_ || !load_.driveFile || !keepable_ ||
         refused_[static_cast<std::size_t>(currentIndex_)] != 0)
         return;
-    auto kept = std::make_unique<Kept>();
-    SwapLoad(*kept);
-    kept_[static_cast<std::size_t>(currentIndex_)] = std::move(kept);
+    kept_[static_cast<std::size_t>(currentIndex_)] = std::make_unique<Load>(std::move(load_));
+    load_ = Load{};
 }
 
 bool mDisk::TakeKept(int index) {
-    std::unique_ptr<Kept>& kept = kept_[static_cast<std::size_t>(index)];
+    std::unique_ptr<Load>& kept = kept_[static_cast<std::size_t>(index)];
     if (!kept) return false;
-    SwapLoad(*kept);
+    load_ = std::move(*kept);
     kept.reset();
     keepable_ = true;
     return true;
@@ -89,8 +46,8 @@ bool mDisk::TakeKept(int index) {
 mDisk::mDisk(Platform& platform, int initialIndex, TableReaders readers, VirtualDiskOpener opener,
              DriveAccess access)
     : platform_(platform), readers_(std::move(readers)), opener_(std::move(opener)), access_(access) {
-    driveFile_ = std::make_unique<SectorFile>(platform_);
-    device_ = std::make_unique<DriveDevice>(platform_, *driveFile_, 0);
+    load_.driveFile = std::make_unique<SectorFile>(platform_);
+    load_.device = std::make_unique<DriveDevice>(platform_, *load_.driveFile, 0);
     CountDisks();
     if (diskCount_ > 0 && initialIndex >= 0) Use(initialIndex);
 }
@@ -100,11 +57,11 @@ mDisk::~mDisk() = default;
 void mDisk::CountDisks() {
     diskCount_ = 0;
     for (int n = 0; n < kMaxDrives; ++n) {
-        driveFile_->Close();
+        load_.driveFile->Close();
         devicePath_ = DevicePath(n, true);
-        if (driveFile_->OpenDrive(devicePath_, DriveAccess::Read) == SectorFile::DriveOpen::Opened)
+        if (load_.driveFile->OpenDrive(devicePath_, DriveAccess::Read) == SectorFile::DriveOpen::Opened)
             diskTable_[static_cast<std::size_t>(diskCount_++)] = n;
-        driveFile_->Close();
+        load_.driveFile->Close();
     }
     if (diskCount_ == 0) Found(kNoDisk);
 }
@@ -123,7 +80,7 @@ int mDisk::Use(int index, bool force) {
     if (index == currentIndex_ && !isVirtual_ && !force && index >= 0)
         return refused_[static_cast<std::size_t>(index)];
     if (index < 0 || index >= diskCount_) {
-        problem_ = kInvalidDisk;
+        load_.problem = kInvalidDisk;
         return kInvalidDisk;
     }
     // Every command finishes its own writes, and takes their result, before
@@ -136,12 +93,13 @@ int mDisk::Use(int index, bool force) {
     devicePath_ = DevicePath(index, false);
     if (force) kept_[static_cast<std::size_t>(index)].reset();
     if (TakeKept(index)) return 0;
-    problem_ = 0;
-    if (!driveFile_) driveFile_ = std::make_unique<SectorFile>(platform_);
-    driveFile_->Close();
-    device_ = std::make_unique<DriveDevice>(platform_, *driveFile_, static_cast<std::uint32_t>(index));
+    load_.problem = 0;
+    if (!load_.driveFile) load_.driveFile = std::make_unique<SectorFile>(platform_);
+    load_.driveFile->Close();
+    load_.device =
+        std::make_unique<DriveDevice>(platform_, *load_.driveFile, static_cast<std::uint32_t>(index));
     if (const int refusal = OpenSelected(); refusal != 0) {
-        driveFile_->Close();
+        load_.driveFile->Close();
         ForgetDisk();
         return refusal;
     }
@@ -156,11 +114,11 @@ int mDisk::Use(int index, bool force) {
 int mDisk::OpenSelected() {
     const int known = refused_[static_cast<std::size_t>(currentIndex_)];
     if (known != 0) return known;
-    const SectorFile::DriveOpen opened = driveFile_->OpenDrive(devicePath_, access_);
+    const SectorFile::DriveOpen opened = load_.driveFile->OpenDrive(devicePath_, access_);
     if (opened == SectorFile::DriveOpen::InUse)
         return Refuse(kSectorWriteFailed, "is in use: another program is writing to it");
     GeometryResult g;
-    if (opened == SectorFile::DriveOpen::Opened && device_->QueryGeometry(g) && g.bytesPerSector != 0 &&
+    if (opened == SectorFile::DriveOpen::Opened && load_.device->QueryGeometry(g) && g.bytesPerSector != 0 &&
         g.bytesPerSector != kSectorSize)
         return Refuse(kNoDisk, Format("has %u-byte sectors; only disks of 512-byte sectors are used",
                                       static_cast<unsigned>(g.bytesPerSector)));
@@ -177,39 +135,39 @@ int mDisk::Refuse(int code, const std::string& why) {
 
 // A refused disk shows nothing: no medium, no table, no sectors.
 void mDisk::ForgetDisk() {
-    mediaPresent_ = false;
-    notReady_ = true;
-    signatureValid_ = false;
-    tableKind_ = TableKind::None;
-    superFloppy_ = BootFileSystem::None;
-    geometry_ = {};
-    totalSectors_ = 0;
-    totalBytes_ = 0;
-    sector0_.fill(0);
-    sector0Read_ = false;
-    diskSignature_ = {};
-    table_.reset();
-    tableProblem_ = 0;
-    activePartition_ = -1;
+    load_.mediaPresent = false;
+    load_.notReady = true;
+    load_.signatureValid = false;
+    load_.tableKind = TableKind::None;
+    load_.superFloppy = BootFileSystem::None;
+    load_.geometry = {};
+    load_.totalSectors = 0;
+    load_.totalBytes = 0;
+    load_.sector0.fill(0);
+    load_.sector0Read = false;
+    load_.diskSignature = {};
+    load_.table.reset();
+    load_.tableProblem = 0;
+    load_.activePartition = -1;
 }
 
 int mDisk::UseVirtual(const std::string& path) {
     if (!FileExists(platform_, path)) {
-        problem_ = kVdiskFileMissing;
+        load_.problem = kVdiskFileMissing;
         return kVdiskFileMissing;
     }
     VirtualDiskOpening opened;
     if (opener_) opened = opener_(platform_, path);
     if (opened.code != 0 || !opened.device) {
         const int code = opened.code != 0 ? opened.code : static_cast<int>(kVdiskNotVmwareFile);
-        problem_ = code;
+        load_.problem = code;
         return code;
     }
     // The drive's load is kept beside it; Use returns to it.
     static_cast<void>(FinishWrites());
     KeepLoad();
-    problem_ = 0;
-    device_ = std::move(opened.device);
+    load_.problem = 0;
+    load_.device = std::move(opened.device);
     isVirtual_ = true;
     virtualPath_ = path;
     virtualInterface_ = std::move(opened.interfaceText);
@@ -220,19 +178,19 @@ int mDisk::UseVirtual(const std::string& path) {
 
 void mDisk::Reload(bool reread) {
     if (reread) keepable_ = true;
-    mediaPresent_ = true;
-    notReady_ = false;
-    activePartition_ = -1;
+    load_.mediaPresent = true;
+    load_.notReady = false;
+    load_.activePartition = -1;
     if (reread) ReadDiskInfo();
     ReadTable();
     ReadLabels();
 }
 
 int mDisk::LoadTableFrom(std::uint64_t lba) {
-    problem_ = 0;
+    load_.problem = 0;
     keepable_ = false;  // the copy of sector 0 holds another sector now
-    if (!device_->ReadSectors(sector0_.data(), lba, 1)) sector0_.fill(0);
-    if (!HasBootSignature(sector0_)) {
+    if (!load_.device->ReadSectors(load_.sector0.data(), lba, 1)) load_.sector0.fill(0);
+    if (!HasBootSignature(load_.sector0)) {
         Found(kNoMbrHere);
         return kNoMbrHere;
     }
@@ -242,54 +200,54 @@ int mDisk::LoadTableFrom(std::uint64_t lba) {
 
 void mDisk::ReadDiskInfo() {
     GeometryResult g;
-    g.mediaType = mediaType_;
-    if (!device_->QueryGeometry(g)) {
-        mediaPresent_ = false;
+    g.mediaType = load_.mediaType;
+    if (!load_.device->QueryGeometry(g)) {
+        load_.mediaPresent = false;
         g.mediaType = kRemovableMedia;
-        notReady_ = true;
+        load_.notReady = true;
     }
-    geometry_ = {g.cylinders, g.tracksPerCylinder, g.sectorsPerTrack};
-    mediaType_ = g.mediaType;
-    totalSectors_ = g.totalSectors;
-    totalBytes_ = g.totalBytes;
+    load_.geometry = {g.cylinders, g.tracksPerCylinder, g.sectorsPerTrack};
+    load_.mediaType = g.mediaType;
+    load_.totalSectors = g.totalSectors;
+    load_.totalBytes = g.totalBytes;
 
     // A sector 0 that cannot be read whole reads as zeros, never in part. On
     // a disk with a medium that is a failure, not an empty disk: a command
     // that took the zeros for the disk's MBR would write them back over it.
-    sector0Read_ = device_->ReadSectors(sector0_.data(), 0, 1);
-    if (!sector0Read_) {
-        sector0_.fill(0);
-        if (mediaPresent_) Found(kMbrReadFailed);
+    load_.sector0Read = load_.device->ReadSectors(load_.sector0.data(), 0, 1);
+    if (!load_.sector0Read) {
+        load_.sector0.fill(0);
+        if (load_.mediaPresent) Found(kMbrReadFailed);
     }
-    superFloppy_ = IsRemovable() ? ProbeBootFileSystem(sector0_) : BootFileSystem::None;
-    if (sector0_[0] == 0x33 && sector0_[1] == 0xC0)
-        tableKind_ = TableKind::Mbr;
-    else if (sector0_[0] == 0xEB && sector0_[1] == 0x58)
-        tableKind_ = TableKind::BootSector;
-    else if (superFloppy_ != BootFileSystem::None)
-        tableKind_ = TableKind::SuperFloppy;
+    load_.superFloppy = IsRemovable() ? ProbeBootFileSystem(load_.sector0) : BootFileSystem::None;
+    if (load_.sector0[0] == 0x33 && load_.sector0[1] == 0xC0)
+        load_.tableKind = TableKind::Mbr;
+    else if (load_.sector0[0] == 0xEB && load_.sector0[1] == 0x58)
+        load_.tableKind = TableKind::BootSector;
+    else if (load_.superFloppy != BootFileSystem::None)
+        load_.tableKind = TableKind::SuperFloppy;
     else
-        tableKind_ = TableKind::None;
+        load_.tableKind = TableKind::None;
 }
 
 TableSource mDisk::Source() {
     TableSource source;
     source.read = [this](std::uint64_t lba, std::uint8_t* sector) {
-        return device_->ReadSectors(sector, lba, 1);
+        return load_.device->ReadSectors(sector, lba, 1);
     };
     source.readRun = [this](std::uint64_t lba, std::uint32_t count, std::uint8_t* buffer) {
-        return device_->ReadSectors(buffer, lba, count);
+        return load_.device->ReadSectors(buffer, lba, count);
     };
-    source.sector0 = sector0_;
-    source.totalSectors = totalSectors_;
-    source.mediaPresent = mediaPresent_;
+    source.sector0 = load_.sector0;
+    source.totalSectors = load_.totalSectors;
+    source.mediaPresent = load_.mediaPresent;
     source.removable = IsRemovable();
-    source.superFloppy = superFloppy_;
+    source.superFloppy = load_.superFloppy;
     // The system's view decides only on removable media; a fixed disk is not
     // asked for it.
-    if (source.mediaPresent && (source.removable || superFloppy_ != BootFileSystem::None)) {
+    if (source.mediaPresent && (source.removable || load_.superFloppy != BootFileSystem::None)) {
         DriveLayout layout(0, kNoFile);
-        if (device_->QueryLayout(layout)) source.layout = layout;
+        if (load_.device->QueryLayout(layout)) source.layout = layout;
     }
     return source;
 }
@@ -297,27 +255,28 @@ TableSource mDisk::Source() {
 // The table is read by the reader of its kind, which reports what it found;
 // a discrepancy becomes this disk's error.
 void mDisk::ReadTable() {
-    table_.reset();
-    tableProblem_ = 0;
-    signatureValid_ = HasBootSignature(sector0_);
-    diskSignature_ = signatureValid_ ? DiskSignatureBytes(sector0_) : std::array<std::uint8_t, 4>{};
-    const bool gpt = ReadSlot(sector0_, 0).TypeByte() == kProtectiveType;
-    if (gpt) tableKind_ = TableKind::Gpt;
+    load_.table.reset();
+    load_.tableProblem = 0;
+    load_.signatureValid = HasBootSignature(load_.sector0);
+    load_.diskSignature =
+        load_.signatureValid ? DiskSignatureBytes(load_.sector0) : std::array<std::uint8_t, 4>{};
+    const bool gpt = ReadSlot(load_.sector0, 0).TypeByte() == kProtectiveType;
+    if (gpt) load_.tableKind = TableKind::Gpt;
     const TableReader& reader = gpt ? readers_.gpt : readers_.mbr;
-    if (reader) table_ = reader(Source());
-    if (table_) tableProblem_ = table_->Problem();
-    if (tableProblem_ != 0) {
-        Found(tableProblem_);
+    if (reader) load_.table = reader(Source());
+    if (load_.table) load_.tableProblem = load_.table->Problem();
+    if (load_.tableProblem != 0) {
+        Found(load_.tableProblem);
         return;
     }
     for (int i = 1; i <= PartitionCount(2); ++i) {
         mPart* p = GetPartition(i, true);
         if (!p) continue;
-        if (p->active) activePartition_ = i;
+        if (p->active) load_.activePartition = i;
         // Only the volumes of an MBR disk's mountable partitions have letters.
         if (gpt || isVirtual_ || !IsMountableType(p->type)) continue;
-        const auto match =
-            FindDriveLetter(platform_, static_cast<std::uint32_t>(currentIndex_), diskSignature_, p->start);
+        const auto match = FindDriveLetter(platform_, static_cast<std::uint32_t>(currentIndex_),
+                                           load_.diskSignature, p->start);
         p->driveLetter = match ? match->letter : 0;
         p->volumeName = match ? match->volumeName : std::string();
     }
@@ -325,7 +284,7 @@ void mDisk::ReadTable() {
 
 std::optional<DriveLayout> mDisk::SystemLayout() {
     DriveLayout layout(static_cast<std::uint32_t>(std::max(currentIndex_, 0)), kNoFile);
-    if (!device_->QueryLayout(layout)) return std::nullopt;
+    if (!load_.device->QueryLayout(layout)) return std::nullopt;
     return layout;
 }
 
@@ -338,10 +297,12 @@ void mDisk::ReadLabels() {
     }
 }
 
-std::int32_t mDisk::PartitionCount(int kind) const { return table_ ? table_->PartitionCount(kind) : 0; }
+std::int32_t mDisk::PartitionCount(int kind) const {
+    return load_.table ? load_.table->PartitionCount(kind) : 0;
+}
 
 mPart* mDisk::GetPartition(int number, bool byPosition) {
-    return table_ ? table_->GetPartition(number, byPosition) : nullptr;
+    return load_.table ? load_.table->GetPartition(number, byPosition) : nullptr;
 }
 
 char mDisk::DriveLetterOf(int number) {
@@ -374,11 +335,11 @@ const std::string& mDisk::DeviceDescription() {
 }
 
 Chs mDisk::LbaToChs(std::uint32_t lba) const {
-    return partam::LbaToChs(lba, geometry_.tracksPerCylinder, geometry_.sectorsPerTrack);
+    return partam::LbaToChs(lba, load_.geometry.tracksPerCylinder, load_.geometry.sectorsPerTrack);
 }
 
 int mDisk::ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count) {
-    return device_->ReadSectors(buffer, lba, count) ? 0 : kMbrReadFailed;
+    return load_.device->ReadSectors(buffer, lba, count) ? 0 : kMbrReadFailed;
 }
 
 // A write that failed may still have changed the disk in part, so it counts
@@ -386,28 +347,28 @@ int mDisk::ReadSectors(void* buffer, std::uint64_t lba, std::uint32_t count) {
 int mDisk::WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count) {
     written_ = true;
     keepable_ = false;
-    return device_->WriteSectors(buffer, lba, count) ? 0 : kSectorWriteFailed;
+    return load_.device->WriteSectors(buffer, lba, count) ? 0 : kSectorWriteFailed;
 }
 
 int mDisk::FinishWrites(bool tell) {
     if (!written_) return 0;
     written_ = false;
-    const int code = device_->Flush() ? 0 : kSectorWriteFailed;
-    if (tell) device_->AnnounceTableChange();
+    const int code = load_.device->Flush() ? 0 : kSectorWriteFailed;
+    if (tell) load_.device->AnnounceTableChange();
     return code;
 }
 
 int mDisk::WriteSector0(SectorView sector) {
     const int code = WriteSectors(sector.data(), 0, 1);
     if (code == 0) {
-        std::copy(sector.begin(), sector.end(), sector0_.begin());
-        sector0Read_ = true;
+        std::copy(sector.begin(), sector.end(), load_.sector0.begin());
+        load_.sector0Read = true;
     }
     return code;
 }
 
 void mDisk::Found(int code) {
-    if (problem_ == 0) problem_ = code;
+    if (load_.problem == 0) load_.problem = code;
 }
 
 }  // namespace partam

@@ -73,35 +73,35 @@ public:
 
     // --- The selected disk.
     bool IsVirtual() const { return isVirtual_; }
-    bool MediaPresent() const { return mediaPresent_; }
-    bool NotReady() const { return notReady_; }
-    bool SignatureValid() const { return signatureValid_; }
-    bool TableValid() const { return tableProblem_ == 0; }
-    TableKind Kind() const { return tableKind_; }
-    const char* KindName() const { return TableKindName(tableKind_); }
-    bool IsGpt() const { return tableKind_ == TableKind::Gpt; }
-    BootFileSystem SuperFloppy() const { return superFloppy_; }
-    std::uint32_t MediaType() const { return mediaType_; }
-    bool IsRemovable() const { return mediaType_ == kRemovableMedia; }
-    const DiskGeometryFields& Geometry() const { return geometry_; }
-    std::uint64_t TotalSectors() const { return totalSectors_; }
-    std::uint64_t TotalBytes() const { return totalBytes_; }
+    bool MediaPresent() const { return load_.mediaPresent; }
+    bool NotReady() const { return load_.notReady; }
+    bool SignatureValid() const { return load_.signatureValid; }
+    bool TableValid() const { return load_.tableProblem == 0; }
+    TableKind Kind() const { return load_.tableKind; }
+    const char* KindName() const { return TableKindName(load_.tableKind); }
+    bool IsGpt() const { return load_.tableKind == TableKind::Gpt; }
+    BootFileSystem SuperFloppy() const { return load_.superFloppy; }
+    std::uint32_t MediaType() const { return load_.mediaType; }
+    bool IsRemovable() const { return load_.mediaType == kRemovableMedia; }
+    const DiskGeometryFields& Geometry() const { return load_.geometry; }
+    std::uint64_t TotalSectors() const { return load_.totalSectors; }
+    std::uint64_t TotalBytes() const { return load_.totalBytes; }
     // The copy of sector 0 made when the disk was read; whether it holds what
     // the disk holds (false when sector 0 could not be read: the copy is
     // zeros then, and no table may be written back from it).
-    const Sector& Sector0() const { return sector0_; }
-    bool Sector0Read() const { return sector0Read_; }
+    const Sector& Sector0() const { return load_.sector0; }
+    bool Sector0Read() const { return load_.sector0Read; }
     // The four signature bytes as they lie on the disk; zero without 55 AA.
-    const std::array<std::uint8_t, 4>& DiskSignature() const { return diskSignature_; }
+    const std::array<std::uint8_t, 4>& DiskSignature() const { return load_.diskSignature; }
     // List position of the last active partition; -1 when there is none.
-    int ActivePartition() const { return activePartition_; }
+    int ActivePartition() const { return load_.activePartition; }
     Chs LbaToChs(std::uint32_t lba) const;
 
     // --- Its partitions, through the table of its kind.
-    PartitionTable* Table() { return table_.get(); }
+    PartitionTable* Table() { return load_.table.get(); }
     // The table as its kind: nothing when the disk holds no table of it.
-    PartitionList* Mbr() { return table_ ? table_->Mbr() : nullptr; }
-    GptDisk* Gpt() { return table_ ? table_->Gpt() : nullptr; }
+    PartitionList* Mbr() { return load_.table ? load_.table->Mbr() : nullptr; }
+    GptDisk* Gpt() { return load_.table ? load_.table->Gpt() : nullptr; }
     // The system's own view of the four primary slots; nothing when it has
     // none (a virtual disk, a query that fails).
     std::optional<DriveLayout> SystemLayout();
@@ -122,9 +122,9 @@ public:
     [[nodiscard]] int WriteSectors(const void* buffer, std::uint64_t lba, std::uint32_t count);
     // Writes a new sector 0 and, when it was written, keeps it as the copy.
     [[nodiscard]] int WriteSector0(SectorView sector);
-    [[nodiscard]] bool Flush() { return device_->Flush(); }
+    [[nodiscard]] bool Flush() { return load_.device->Flush(); }
     // The first sector at or after lba that may hold data (see SectorDevice).
-    bool NextData(std::uint64_t lba, std::uint64_t& next) { return device_->NextData(lba, next); }
+    bool NextData(std::uint64_t lba, std::uint64_t& next) { return load_.device->NextData(lba, next); }
     // Once a command is done with the selected disk, and before another is
     // selected: when anything was written to it, what was written is put on
     // the medium and the system is told of the table the disk now holds.
@@ -135,14 +135,14 @@ public:
     // Has the system read the selected drive's size and layout again, once a
     // partition was added (see Platform::UpdateDiskProperties); false when
     // it could not be asked.
-    bool UpdateProperties() { return device_->UpdateProperties(); }
+    bool UpdateProperties() { return load_.device->UpdateProperties(); }
 
     // --- What loading the selected disk found: it could not be selected or
     // read, or its table is damaged. The first found wins, and each load
     // starts afresh. Whether it stops a command is the command's to decide
     // (/ignore lets one go on past it); what a write did is never kept here:
     // each write returns its own result to the command that made it.
-    int Problem() const { return problem_; }
+    int Problem() const { return load_.problem; }
 
     Platform& GetPlatform() const { return platform_; }
 
@@ -152,11 +152,6 @@ private:
     int Refuse(int code, const std::string& why);
     void ForgetDisk();
     void Found(int code);
-    // A drive's load kept while another disk is selected, so that selecting
-    // it again reads nothing: a run reads each disk once (unless a command
-    // asks for it anew, or wrote to it since).
-    struct Kept;
-    void SwapLoad(Kept& kept);
     void KeepLoad();
     bool TakeKept(int index);
     void ReadDiskInfo();
@@ -167,8 +162,6 @@ private:
     Platform& platform_;
     TableReaders readers_;
     VirtualDiskOpener opener_;
-    std::unique_ptr<SectorFile> driveFile_;
-    std::unique_ptr<SectorDevice> device_;
 
     DriveAccess access_;
     std::array<int, kMaxDrives> diskTable_{};
@@ -182,28 +175,36 @@ private:
     std::string virtualInterface_;
     std::string virtualDescription_;
 
-    bool mediaPresent_ = true;
-    bool notReady_ = false;
-    bool signatureValid_ = false;
-    TableKind tableKind_ = TableKind::None;
-    BootFileSystem superFloppy_ = BootFileSystem::None;
-    std::uint32_t mediaType_ = 0;
-    DiskGeometryFields geometry_;
-    std::uint64_t totalSectors_ = 0;
-    std::uint64_t totalBytes_ = 0;
-    Sector sector0_{};
-    bool sector0Read_ = false;
-    std::array<std::uint8_t, 4> diskSignature_{};
-    std::unique_ptr<PartitionTable> table_;
-    int tableProblem_ = 0;
-    int activePartition_ = -1;
     std::string description_;
 
     bool written_ = false;   // since the last FinishWrites
     bool keepable_ = false;  // the load is still what the disk holds
-    std::array<std::unique_ptr<Kept>, kMaxDrives> kept_;
-
-    int problem_ = 0;
+    // What loading the selected disk read. A drive's load is kept while
+    // another disk is selected, so that selecting it again reads nothing: a
+    // run reads each disk once (unless a command asks for it anew, or wrote
+    // to it since).
+    struct Load {
+        std::unique_ptr<SectorFile> driveFile;
+        std::unique_ptr<SectorDevice> device;
+        bool mediaPresent = true;
+        bool notReady = false;
+        bool signatureValid = false;
+        TableKind tableKind = TableKind::None;
+        BootFileSystem superFloppy = BootFileSystem::None;
+        std::uint32_t mediaType = 0;
+        DiskGeometryFields geometry;
+        std::uint64_t totalSectors = 0;
+        std::uint64_t totalBytes = 0;
+        Sector sector0{};
+        bool sector0Read = false;
+        std::array<std::uint8_t, 4> diskSignature{};
+        std::unique_ptr<PartitionTable> table;
+        int tableProblem = 0;
+        int activePartition = -1;
+        int problem = 0;
+    };
+    Load load_;
+    std::array<std::unique_ptr<Load>, kMaxDrives> kept_;
 };
 
 }  // namespace partam
