@@ -1,8 +1,8 @@
 // The disk object: which drives exist, which one is selected, what its
-// sector 0 holds, its geometry, its partitions and the first disk-level
-// error of the run. Its state is its own: others read it through the
-// accessors and change the disk only through its selection, its sector I/O
-// and its error rule.
+// sector 0 holds, its geometry, its partitions and what loading it found
+// wrong. Its state is its own: others read it through the accessors and
+// change the disk only through its selection and its sector I/O, whose
+// results they take as their own.
 #pragma once
 
 #include <array>
